@@ -72,12 +72,15 @@ ZENTARO_NOINLINE double DefaultChunk(double v, std::uint64_t i, std::uint64_t la
 
 ZENTARO_NOINLINE std::uint64_t IntegerChunk(std::uint64_t a, std::uint64_t i, std::uint64_t last) {
     for (;; ++i) {
-        // a * 17 + i, written so the shift and the add run side by side: a
-        // two-cycle chain instead of shift, add, add. The barrier keeps the
-        // compiler from re-forming the multiply.
+        // a * 17 + i as (a << 4) + (a + i): the shift and the first add run
+        // side by side, a two-cycle chain instead of shift, add, add. The
+        // barriers keep the compiler from re-forming the multiply or
+        // re-associating the sum into a serial chain.
         std::uint64_t shifted = a << 4;
         ZENTARO_KEEP_INT(shifted);
-        a = shifted + (a + i);
+        std::uint64_t plus = a + i;
+        ZENTARO_KEEP_INT(plus);
+        a = shifted + plus;
         ZENTARO_KEEP_INT(a);
         if (i == last)
             return a;
