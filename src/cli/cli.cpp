@@ -1,11 +1,11 @@
 #include "cli.h"
 
+#include "engine/rating.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
-
-#include "engine/rating.h"
 
 namespace zentaro::cli {
 
@@ -142,8 +142,7 @@ std::string PlainRunReport(const RunOutcome& outcome) {
     out << (outcome.multiCore ? "Multi-core run" : "Single-core run") << " ("
         << (kind ? WorkloadDisplayName(*kind) : std::string_view(outcome.testType)) << ", "
         << outcome.operationCount << " operations"
-        << (outcome.multiCore ? " x " + std::to_string(outcome.threads) + " threads" : "")
-        << ")\n";
+        << (outcome.multiCore ? " x " + std::to_string(outcome.threads) + " threads" : "") << ")\n";
     switch (outcome.status) {
     case RunOutcome::Status::Completed:
         out << "  Elapsed Time: " << ElapsedText(outcome) << "\n"
@@ -196,10 +195,31 @@ std::string JsonString(const std::string& text) {
     return out + "\"";
 }
 
-std::string JsonReport(const Identity& identity, const std::vector<RunOutcome>& runs) {
+std::string PlainMachineReport(const Identity& identity, const sysinfo::MachineFacts& m) {
+    std::ostringstream out;
+    out << identity.title << " " << identity.version << "\n"
+        << "CPU Name: " << m.cpuName << "\n"
+        << "Architecture: " << m.architecture << "\n"
+        << "Threads: " << m.threads << "\n"
+        << "Base Speed: " << m.baseSpeed << "\n"
+        << "Current Speed: " << m.currentSpeed << "\n";
+    return out.str();
+}
+
+std::string JsonReport(const Identity& identity, const sysinfo::MachineFacts& m,
+                       const std::vector<RunOutcome>& runs, bool withRuns) {
     std::ostringstream out;
     out << "{\"product\": " << JsonString(identity.product)
-        << ", \"version\": " << JsonString(identity.version) << ", \"runs\": [";
+        << ", \"version\": " << JsonString(identity.version)
+        << ", \"machine\": {\"cpu_name\": " << JsonString(m.cpuName)
+        << ", \"architecture\": " << JsonString(m.architecture) << ", \"threads\": " << m.threads
+        << ", \"base_speed\": " << JsonString(m.baseSpeed)
+        << ", \"current_speed\": " << JsonString(m.currentSpeed) << "}";
+    if (!withRuns) {
+        out << "}\n";
+        return out.str();
+    }
+    out << ", \"runs\": [";
     for (std::size_t r = 0; r < runs.size(); ++r) {
         const RunOutcome& o = runs[r];
         const auto kind = WorkloadForTestType(o.testType);
@@ -223,10 +243,10 @@ std::string JsonReport(const Identity& identity, const std::vector<RunOutcome>& 
 
 } // namespace zentaro::cli
 
+#include "engine/callqueue.h"
+
 #include <chrono>
 #include <ostream>
-
-#include "engine/callqueue.h"
 
 namespace zentaro::cli {
 
@@ -272,8 +292,8 @@ std::optional<RunOutcome> Drive(const Options& o, bool multi, const Environment&
 
 } // namespace
 
-int RunCommandLine(const std::vector<std::string>& args, const Environment& env,
-                   std::ostream& out, std::ostream& err) {
+int RunCommandLine(const std::vector<std::string>& args, const Environment& env, std::ostream& out,
+                   std::ostream& err) {
     const ParseResult parsed = ParseArguments(args);
     if (!parsed.error.empty()) {
         err << "zentaro-cli: " << parsed.error << " (see --help)\n";
@@ -289,9 +309,18 @@ int RunCommandLine(const std::vector<std::string>& args, const Environment& env,
         return kExitOk;
     }
 
+    if (!env.machine.error.empty())
+        err << "zentaro-cli: cannot read the processor's name and speed: " << env.machine.error
+            << "\n";
+    if (o.info) {
+        out << (o.json ? JsonReport(env.identity, env.machine, {}, false)
+                       : PlainMachineReport(env.identity, env.machine));
+        return kExitOk;
+    }
+
     std::vector<RunOutcome> runs;
     if (!o.json)
-        out << env.identity.title << " " << env.identity.version << "\n" << std::flush;
+        out << PlainMachineReport(env.identity, env.machine) << "\n" << std::flush;
     for (bool multi : {false, true}) {
         if ((multi && !o.multi) || (!multi && !o.single))
             continue;
@@ -305,7 +334,7 @@ int RunCommandLine(const std::vector<std::string>& args, const Environment& env,
         runs.push_back(*outcome);
     }
     if (o.json)
-        out << JsonReport(env.identity, runs);
+        out << JsonReport(env.identity, env.machine, runs);
     for (const RunOutcome& r : runs) {
         if (r.status == RunOutcome::Status::Failed)
             return kExitFailure;

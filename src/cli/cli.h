@@ -1,14 +1,15 @@
 #pragma once
 
+#include "engine/run.h"
+#include "engine/workloads.h"
+#include "sysinfo/machinefacts.h"
+
 #include <atomic>
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "engine/run.h"
-#include "engine/workloads.h"
 
 namespace zentaro::cli {
 
@@ -49,8 +50,12 @@ std::string ElapsedText(const RunOutcome& outcome);
 std::string SpeedText(const RunOutcome& outcome);
 
 std::string PlainRunReport(const RunOutcome& outcome);
-// One JSON object; numbers are written locale-independently.
-std::string JsonReport(const Identity& identity, const std::vector<RunOutcome>& runs);
+// The product line and the five machine facts with the window's captions.
+std::string PlainMachineReport(const Identity& identity, const sysinfo::MachineFacts& machine);
+// One JSON object; numbers are written locale-independently. withRuns false
+// leaves out "runs" (--info).
+std::string JsonReport(const Identity& identity, const sysinfo::MachineFacts& machine,
+                       const std::vector<RunOutcome>& runs, bool withRuns = true);
 std::string JsonString(const std::string& text);
 
 } // namespace zentaro::cli
@@ -60,8 +65,9 @@ namespace zentaro::cli {
 // What the command line needs from around it; main() fills it in.
 struct Environment {
     Identity identity;
-    unsigned threads = 1; // logical processors the process may use
-    bool progressOnTerminal = false; // standard error is a terminal
+    sysinfo::MachineFacts machine;
+    unsigned threads = 1;                           // logical processors the process may use
+    bool progressOnTerminal = false;                // standard error is a terminal
     const std::atomic<bool>* interrupted = nullptr; // set by Ctrl-C
 };
 
@@ -70,7 +76,7 @@ inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitInterrupted = 130;
 
-int RunCommandLine(const std::vector<std::string>& args, const Environment& env,
-                   std::ostream& out, std::ostream& err);
+int RunCommandLine(const std::vector<std::string>& args, const Environment& env, std::ostream& out,
+                   std::ostream& err);
 
 } // namespace zentaro::cli

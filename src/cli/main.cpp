@@ -1,18 +1,24 @@
 // zentaro-cli: the benchmark without a window, for servers and scripts.
-#include <algorithm>
+#include "about/versioninfo.h"
+#include "cli/cli.h"
+#include "platform/clockspeed.h"
+#include "platform/registry.h"
+#include "platform/systeminfo.h"
+#include "platform/versionresource.h"
+#include "sysinfo/machinefacts.h"
+
 #include <atomic>
 #include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
-#include <thread>
 #include <unistd.h>
-
-#include "cli/cli.h"
 
 namespace {
 std::atomic<bool> g_interrupted{false};
-extern "C" void OnInterrupt(int) { g_interrupted.store(true); }
+extern "C" void OnInterrupt(int) {
+    g_interrupted.store(true);
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -21,9 +27,24 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
 
+    namespace platform = zentaro::platform;
     zentaro::cli::Environment env;
-    env.identity = {ZENTARO_TITLE, ZENTARO_PRODUCT, ZENTARO_VERSION_TEXT};
-    env.threads = std::max(1u, std::thread::hardware_concurrency());
+    // Who we are comes from our own file, as in the window.
+    try {
+        const auto resources = platform::CreateVersionResource();
+        const zentaro::AppIdentity id =
+            zentaro::ReadAppIdentity(*resources, platform::CurrentExecutablePath());
+        env.identity = {id.AppTitle, id.AppProductName, id.AppVersion};
+    } catch (const std::exception& e) {
+        std::cerr << "zentaro-cli: cannot read the version information: " << e.what() << "\n";
+        return zentaro::cli::kExitFailure;
+    }
+
+    const auto registry = platform::CreateSystemRegistry();
+    const auto system = platform::CreateSystemInfo();
+    const auto clock = platform::CreateClockSpeedSource();
+    env.machine = zentaro::sysinfo::CollectMachineFacts(*registry, *system, *clock);
+    env.threads = env.machine.threads; // the multi-core run's worker count
     env.progressOnTerminal = isatty(STDERR_FILENO) != 0;
     env.interrupted = &g_interrupted;
 

@@ -144,7 +144,7 @@ void TestCli::tooShortIsNotInfinite() {
     o.testType = "";
     o.operationCount = 1;
     o.results = {1};
-    const std::string json = JsonReport({"t", "Zentaro", "1.0"}, {o});
+    const std::string json = JsonReport({"t", "Zentaro", "1.0"}, {}, {o});
     QVERIFY(json.find("\"ops_per_second\": null") != std::string::npos);
     QVERIFY(json.find("\"rating\": null") != std::string::npos);
     QVERIFY(json.find("inf") == std::string::npos && json.find("nan") == std::string::npos);

@@ -1,0 +1,80 @@
+#include "registry_linux.h"
+
+#include "platform/registryvalues.h"
+#include "procfs.h"
+#include "sysroot.h"
+
+#include <cstdint>
+
+namespace zentaro::platform {
+
+std::unique_ptr<Registry> CreateSystemRegistry(const std::string& systemRoot) {
+    return std::make_unique<linux_impl::LinuxRegistry>(systemRoot);
+}
+
+namespace linux_impl {
+
+namespace {
+
+constexpr long long kMaxU32 = 0xFFFFFFFFLL;
+
+bool SamePath(std::string_view a, std::string_view b) {
+    auto strip = [](std::string_view s) {
+        while (!s.empty() && s.front() == '\\')
+            s.remove_prefix(1);
+        return s;
+    };
+    a = strip(a);
+    b = strip(b);
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        if (fold(a[i]) != fold(b[i]))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<std::uint32_t> RatedSpeedMhz(const std::string& systemRoot,
+                                           const std::optional<std::string>& firstProcessor) {
+    const std::string cpu0 = "/sys/devices/system/cpu/cpu0";
+    // kHz; a zero means the driver does not know.
+    if (const auto khz = ReadWholeNumber(UnderRoot(systemRoot, cpu0 + "/cpufreq/base_frequency"));
+        khz && *khz > 0 && (*khz + 500) / 1000 <= kMaxU32)
+        return static_cast<std::uint32_t>((*khz + 500) / 1000);
+    // MHz; zero when the firmware leaves it out.
+    if (const auto mhz = ReadWholeNumber(UnderRoot(systemRoot, cpu0 + "/acpi_cppc/nominal_freq"));
+        mhz && *mhz > 0 && *mhz <= kMaxU32)
+        return static_cast<std::uint32_t>(*mhz);
+    if (firstProcessor) {
+        if (const auto field = CpuinfoField(*firstProcessor, "cpu MHz")) {
+            if (const auto mhz = RoundedDecimal(*field, kMaxU32))
+                return static_cast<std::uint32_t>(*mhz);
+        }
+    }
+    return std::nullopt;
+}
+
+std::unique_ptr<RegistryKey> LinuxRegistry::OpenKeyReadOnly(RegistryRoot root,
+                                                            const std::string& path) {
+    if (root != RegistryRoot::LocalMachine || !SamePath(path, kProcessorKeyPath))
+        return nullptr;
+    const auto first = ReadFirstProcessorBlock(UnderRoot(root_, "/proc/cpuinfo"));
+    const auto speed = RatedSpeedMhz(root_, first);
+    if (!first && !speed)
+        return nullptr; // nothing to describe the processor with
+    auto key = std::make_unique<RegistryValuesKey>();
+    if (first) {
+        if (auto name = CpuinfoField(*first, "model name"))
+            key->Set("ProcessorNameString", std::move(*name));
+    }
+    if (speed)
+        key->Set("~MHz", *speed);
+    return key;
+}
+
+} // namespace linux_impl
+} // namespace zentaro::platform

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace zentaro::platform {
+
+// A value found in a version block: a view into the block it was found in.
+struct VersionValue {
+    std::span<const std::uint8_t> bytes; // text values: UTF-16LE up to and with their zero
+    bool text = false;
+};
+
+// The version block of an executable file, laid out as a Windows VS_VERSIONINFO
+// resource on every platform.
+class VersionResource {
+public:
+    virtual ~VersionResource() = default;
+
+    // Size of the file's version block in bytes; 0 when the file has none or
+    // cannot be read, with error set to the system's error code (0 for none).
+    virtual std::uint32_t BlockSize(const std::string& fileName, int& error) const = 0;
+    // Reads the block into buffer, which has the size BlockSize gave.
+    virtual bool ReadBlock(const std::string& fileName, std::span<std::uint8_t> buffer,
+                           int& error) const = 0;
+    // A value by sub-block path: "\" (fixed file information),
+    // "\VarFileInfo\Translation", "\StringFileInfo\<table>\<name>". Keys match
+    // without regard to letter case. Nothing for a missing value or a block that
+    // does not hold together.
+    virtual std::optional<VersionValue> QueryValue(std::span<const std::uint8_t> block,
+                                                   const std::string& subBlock) const = 0;
+    // The system's text for an error code.
+    virtual std::string ErrorText(int error) const = 0;
+};
+
+std::unique_ptr<VersionResource> CreateVersionResource();
+
+// Full path of the running program's executable file; empty if unknown.
+std::string CurrentExecutablePath();
+
+} // namespace zentaro::platform
