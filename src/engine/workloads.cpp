@@ -58,20 +58,21 @@ std::uint64_t StoreRounded(double v) {
 
 namespace {
 
-// The inner loops, one non-inlined function each, over i = first..last
-// inclusive (last may be the largest 64-bit value without overflowing i).
+// The inner loops, one non-inlined function each, over i = first .. end - 1.
+// The != test lets end wrap to 0, so the last counter value can be the largest
+// 64-bit one. It is also the loop shape whose speed depended least on where
+// the linker placed it.
 
-ZENTARO_NOINLINE double DefaultChunk(double v, std::uint64_t i, std::uint64_t last) {
-    for (;; ++i) {
+ZENTARO_NOINLINE double DefaultChunk(double v, std::uint64_t i, std::uint64_t end) {
+    for (; i != end; ++i) {
         v = v + std::sqrt(ToDouble(i));
         ZENTARO_KEEP_DOUBLE(v);
-        if (i == last)
-            return v;
     }
+    return v;
 }
 
-ZENTARO_NOINLINE std::uint64_t IntegerChunk(std::uint64_t a, std::uint64_t i, std::uint64_t last) {
-    for (;; ++i) {
+ZENTARO_NOINLINE std::uint64_t IntegerChunk(std::uint64_t a, std::uint64_t i, std::uint64_t end) {
+    for (; i != end; ++i) {
         // a * 17 + i as (a << 4) + (a + i): the shift and the first add run
         // side by side, a two-cycle chain instead of shift, add, add. The
         // barriers keep the compiler from re-forming the multiply or
@@ -82,34 +83,31 @@ ZENTARO_NOINLINE std::uint64_t IntegerChunk(std::uint64_t a, std::uint64_t i, st
         ZENTARO_KEEP_INT(plus);
         a = shifted + plus;
         ZENTARO_KEEP_INT(a);
-        if (i == last)
-            return a;
     }
+    return a;
 }
 
-ZENTARO_NOINLINE double FloatingPointChunk(double v, std::uint64_t i, std::uint64_t last) {
-    for (;; ++i) {
+ZENTARO_NOINLINE double FloatingPointChunk(double v, std::uint64_t i, std::uint64_t end) {
+    for (; i != end; ++i) {
         v = v + std::sin(ToDouble(i) * 0.001);
         ZENTARO_KEEP_DOUBLE(v);
-        if (i == last)
-            return v;
     }
+    return v;
 }
 
-ZENTARO_NOINLINE double TrigonometricChunk(double v, std::uint64_t i, std::uint64_t last) {
+ZENTARO_NOINLINE double TrigonometricChunk(double v, std::uint64_t i, std::uint64_t end) {
     constexpr double kPi = 3.141592653589793;
-    for (;; ++i) {
+    for (; i != end; ++i) {
         const double b = ToDouble(i % 360) * kPi / 180.0;
         v = v + std::sin(b) * std::cos(b);
         v = v + std::sqrt(ToDouble(i % 1000 + 1));
         ZENTARO_KEEP_DOUBLE(v);
-        if (i == last)
-            return v;
     }
+    return v;
 }
 
-ZENTARO_NOINLINE std::uint64_t BranchChunk(std::uint64_t a, std::uint64_t i, std::uint64_t last) {
-    for (;; ++i) {
+ZENTARO_NOINLINE std::uint64_t BranchChunk(std::uint64_t a, std::uint64_t i, std::uint64_t end) {
+    for (; i != end; ++i) {
         // A barrier in each arm, with different text so the arms are not
         // merged, keeps a real conditional branch instead of a cmov.
         if ((i & 1) == 0) {
@@ -119,25 +117,23 @@ ZENTARO_NOINLINE std::uint64_t BranchChunk(std::uint64_t a, std::uint64_t i, std
             a -= i;
             ZENTARO_KEEP_INT_TAGGED(a, "odd");
         }
-        if (i == last)
-            return a;
     }
+    return a;
 }
 
-ZENTARO_NOINLINE std::uint64_t BitwiseChunk(std::uint64_t a, std::uint64_t i, std::uint64_t last) {
-    for (;; ++i) {
+ZENTARO_NOINLINE std::uint64_t BitwiseChunk(std::uint64_t a, std::uint64_t i, std::uint64_t end) {
+    for (; i != end; ++i) {
         // (a << 1) & 0xFFFFFFFF is the low 32 bits of a + a: one instruction,
         // in parallel with the xor, so the chain is two cycles.
         std::uint64_t low = static_cast<std::uint32_t>(a + a);
         ZENTARO_KEEP_INT(low);
         a = (a ^ i) | low;
         ZENTARO_KEEP_INT(a);
-        if (i == last)
-            return a;
     }
+    return a;
 }
 
-// Runs chunk(state, first, last) over 1..n in chunks, publishing progress and
+// Runs chunk(state, first, end) over 1..n in chunks, publishing progress and
 // honouring a stop request between chunks. Returns false when stopped.
 template <typename State, typename Chunk>
 bool RunChunked(State& state, std::uint64_t n, const WorkloadControl& control, Chunk chunk) {
@@ -146,7 +142,7 @@ bool RunChunked(State& state, std::uint64_t n, const WorkloadControl& control, C
         if (control.stop && control.stop->load(std::memory_order_relaxed))
             return false;
         const std::uint64_t count = std::min(n - done, kWorkloadChunk);
-        state = chunk(state, done + 1, done + count);
+        state = chunk(state, done + 1, done + count + 1);
         done += count;
         if (control.progress)
             control.progress->store(done, std::memory_order_relaxed);
