@@ -14,12 +14,12 @@
 namespace zentaro::platform {
 namespace {
 
-// A language-only identifier (sublanguage 0) or a script-level one (sublanguage
-// 0x1F, e.g. "sr" as a whole). Windows reports neither as a display language, so a
-// code table never holds them.
+// A language-only identifier (sublanguage 0) or one of the script-level ones
+// (sublanguages 0x1E and 0x1F, e.g. "zh" or "sr" as a whole). Windows reports none of
+// them as a display language, so a code table never holds them.
 bool IsNeutral(LanguageId id) {
     const unsigned sublanguage = id >> 10;
-    return sublanguage == 0 || sublanguage == 0x1F;
+    return sublanguage == 0 || sublanguage >= 0x1E;
 }
 
 LanguageId IcuLcid(const std::string& icuName) {
