@@ -1,0 +1,281 @@
+// The Linux sources behind the platform interfaces: ELF version sections, the
+// processor key built from /proc and /sys, the clock, the system information.
+#include "elffixture.h"
+#include "platform/clockspeed.h"
+#include "platform/linux/elfsection.h"
+#include "platform/linux/systeminfo_linux.h"
+#include "platform/linux/versionresource_linux.h"
+#include "platform/registry.h"
+#include "platform/versionblock.h"
+
+#include <QtTest>
+#include <cerrno>
+#include <random>
+#include <unistd.h>
+
+using namespace zentaro;
+using namespace zentaro::platform;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+Bytes SmallBlock() {
+    versionblock::Contents c;
+    c.translations = {{0x0409, 0x04B0}};
+    c.tables = {{"040904b0", {{"CompanyName", "KESTRIX"}}}};
+    return *versionblock::Build(c);
+}
+
+Bytes FromQByteArray(const QByteArray& a) {
+    return Bytes(a.begin(), a.end());
+}
+
+bool WriteText(const QString& path, const QByteArray& text) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();
+}
+
+std::optional<linux_impl::ElfSection> FindInMemory(const Bytes& file) {
+    return linux_impl::FindElfSection(
+        [&file](std::uint64_t offset, void* destination, std::size_t size) {
+            if (offset > file.size() || size > file.size() - offset)
+                return false;
+            std::memcpy(destination, file.data() + offset, size);
+            return true;
+        },
+        file.size(), linux_impl::kVersionSection);
+}
+
+} // namespace
+
+class TestPlatformLinux : public QObject {
+    Q_OBJECT
+
+private slots:
+    void versionSection_data();
+    void versionSection();
+    void damagedElf();
+    void processorKey_data();
+    void processorKey();
+    void otherKeysDoNotExist();
+    void clockReadsAfresh();
+    void architecture_data();
+    void architecture();
+    void affinityCount();
+
+private:
+    QTemporaryDir tmp_;
+};
+
+// Size and contents of the version section, and the error code when there is none.
+void TestPlatformLinux::versionSection_data() {
+    QTest::addColumn<QByteArray>("contents"); // of the file; "<missing>", "<folder>" special
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("error");
+    const Bytes block = SmallBlock();
+    const Bytes elf = testing::MakeElfWithSection(".zentaro_version", block);
+    const QByteArray elfBytes(reinterpret_cast<const char*>(elf.data()), int(elf.size()));
+    const Bytes other = testing::MakeElfWithSection(".zentaro_versions", block);
+    QTest::newRow("block") << elfBytes << int(block.size()) << 0;
+    QTest::newRow("other section name")
+        << QByteArray(reinterpret_cast<const char*>(other.data()), int(other.size())) << 0
+        << ENODATA;
+    QTest::newRow("ELF cut inside its headers")
+        << elfBytes.left(int(elf.size()) - 10) << 0 << ENODATA;
+    QTest::newRow("ELF header only") << elfBytes.left(64) << 0 << ENODATA;
+    QTest::newRow("text file") << QByteArray("just some text, long enough to be an ELF header "
+                                             "if it were one\n")
+                               << 0 << ENOEXEC;
+    QTest::newRow("empty file") << QByteArray() << 0 << ENOEXEC;
+    QTest::newRow("missing file") << QByteArray("<missing>") << 0 << ENOENT;
+    QTest::newRow("folder") << QByteArray("<folder>") << 0 << EISDIR;
+}
+
+void TestPlatformLinux::versionSection() {
+    QFETCH(QByteArray, contents);
+    QFETCH(int, size);
+    QFETCH(int, error);
+    const QString path = tmp_.filePath(QTest::currentDataTag());
+    if (contents == "<folder>")
+        QVERIFY(QDir().mkpath(path));
+    else if (contents != "<missing>")
+        QVERIFY(testing::WriteFile(path.toStdString(), FromQByteArray(contents)));
+
+    const auto resources = CreateVersionResource();
+    int code = -1;
+    QCOMPARE(int(resources->BlockSize(path.toStdString(), code)), size);
+    QCOMPARE(code, error);
+    Bytes buffer(std::max(size, 1));
+    QCOMPARE(resources->ReadBlock(path.toStdString(), buffer, code), size > 0);
+    QCOMPARE(code, error);
+    if (size > 0) {
+        QCOMPARE(buffer, SmallBlock());
+        const auto company =
+            resources->QueryValue(buffer, "\\StringFileInfo\\040904b0\\CompanyName");
+        QVERIFY(company);
+        QCOMPARE(versionblock::TextOf(*company), std::string("KESTRIX"));
+    } else {
+        QVERIFY(!resources->ErrorText(error).empty());
+    }
+}
+
+// Section headers that point anywhere: the finder never reads outside the
+// file and never hands out a section that is not all inside it.
+void TestPlatformLinux::damagedElf() {
+    const Bytes good = testing::MakeElfWithSection(".zentaro_version", SmallBlock());
+    QVERIFY(FindInMemory(good));
+    std::mt19937 random(7);
+    for (int round = 0; round < 20000; ++round) {
+        Bytes f = good;
+        for (int d = 0; d < 1 + int(random() % 4); ++d) {
+            const std::size_t at = random() % f.size();
+            const int width = 1 << (random() % 4); // one field of 1 to 8 bytes
+            for (int i = 0; i < width && at + i < f.size(); ++i)
+                f[at + i] = random() % 3 == 0 ? 0xFF : static_cast<std::uint8_t>(random());
+        }
+        if (random() % 4 == 0)
+            f.resize(random() % f.size());
+        const auto s = FindInMemory(f);
+        QVERIFY2(!s || (s->offset <= f.size() && s->size <= f.size() - s->offset),
+                 qPrintable(QString("round %1").arg(round)));
+    }
+}
+
+// The processor key from odd /proc/cpuinfo and sysfs contents.
+void TestPlatformLinux::processorKey_data() {
+    QTest::addColumn<QByteArray>("cpuinfo");
+    QTest::addColumn<QByteArray>("baseFrequency"); // kHz; empty: no file
+    QTest::addColumn<QByteArray>("nominalFreq");   // MHz; empty: no file
+    QTest::addColumn<QString>("name");             // "<none>": no value
+    QTest::addColumn<int>("mhz");                  // -1: no value
+    const QByteArray vm = "processor\t: 0\nmodel name\t: Plain CPU\ncpu MHz\t\t: 2599.998\n\n";
+    QTest::newRow("blanks kept as they stand")
+        << QByteArray("processor\t: 0\nmodel name\t:   Odd  CPU  \ncpu MHz\t\t: 1000.4\n\n")
+        << QByteArray() << QByteArray() << "  Odd  CPU  " << 1000;
+    QTest::newRow("empty name, half rounds up")
+        << QByteArray("processor\t: 0\nmodel name\t:\ncpu MHz\t\t: 999.5\n") << QByteArray()
+        << QByteArray() << "" << 1000;
+    QTest::newRow("name only in the second processor")
+        << QByteArray("processor\t: 0\ncpu MHz\t\t: 800.000\n\nprocessor\t: 1\n"
+                      "model name\t: Second\n\n")
+        << QByteArray() << QByteArray() << "<none>" << 800;
+    QTest::newRow("unreadable speed") << QByteArray("model name\t: A\ncpu MHz\t\t: fast\n\n")
+                                      << QByteArray() << QByteArray() << "A" << -1;
+    QTest::newRow("speed beyond 32 bits")
+        << QByteArray("model name\t: A\ncpu MHz\t\t: 5000000000.0\n") << QByteArray()
+        << QByteArray() << "A" << -1;
+    QTest::newRow("base frequency first")
+        << vm << QByteArray("3800000\n") << QByteArray("3700\n") << "Plain CPU" << 3800;
+    QTest::newRow("base frequency rounds")
+        << vm << QByteArray("2899500\n") << QByteArray() << "Plain CPU" << 2900;
+    QTest::newRow("zero base frequency falls through")
+        << vm << QByteArray("0\n") << QByteArray("3700\n") << "Plain CPU" << 3700;
+    QTest::newRow("broken nominal falls through")
+        << vm << QByteArray() << QByteArray("n/a\n") << "Plain CPU" << 2600;
+    QTest::newRow("no cpuinfo, sysfs speed")
+        << QByteArray("<none>") << QByteArray("2000000") << QByteArray() << "<none>" << 2000;
+}
+
+void TestPlatformLinux::processorKey() {
+    QFETCH(QByteArray, cpuinfo);
+    QFETCH(QByteArray, baseFrequency);
+    QFETCH(QByteArray, nominalFreq);
+    QFETCH(QString, name);
+    QFETCH(int, mhz);
+    const QString root = tmp_.filePath(QString("key-") + QTest::currentDataTag());
+    const QString cpu0 = root + "/sys/devices/system/cpu/cpu0";
+    if (cpuinfo != "<none>")
+        QVERIFY(WriteText(root + "/proc/cpuinfo", cpuinfo));
+    if (!baseFrequency.isEmpty())
+        QVERIFY(WriteText(cpu0 + "/cpufreq/base_frequency", baseFrequency));
+    if (!nominalFreq.isEmpty())
+        QVERIFY(WriteText(cpu0 + "/acpi_cppc/nominal_freq", nominalFreq));
+
+    const auto key = CreateSystemRegistry(root.toStdString())
+                         ->OpenKeyReadOnly(RegistryRoot::LocalMachine, kProcessorKeyPath);
+    QVERIFY(key);
+    QCOMPARE(key->ValueExists("ProcessorNameString"), name != "<none>");
+    if (name != "<none>")
+        QCOMPARE(QString::fromStdString(key->ReadString("ProcessorNameString")), name);
+    QCOMPARE(key->ValueExists("~MHz"), mhz >= 0);
+    if (mhz >= 0)
+        QCOMPARE(int(key->ReadInteger("~MHz")), mhz);
+}
+
+void TestPlatformLinux::otherKeysDoNotExist() {
+    const QString root = QStringLiteral(ZENTARO_TEST_DATA "/machines/vm");
+    const auto registry = CreateSystemRegistry(root.toStdString());
+    QVERIFY(registry->OpenKeyReadOnly(RegistryRoot::LocalMachine,
+                                      "hardware\\description\\system\\centralprocessor\\0"));
+    QVERIFY(!registry->OpenKeyReadOnly(RegistryRoot::CurrentUser, kProcessorKeyPath));
+    QVERIFY(!registry->OpenKeyReadOnly(RegistryRoot::LocalMachine,
+                                       "\\HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\1"));
+    QVERIFY(!registry->OpenKeyReadOnly(RegistryRoot::LocalMachine,
+                                       "\\SOFTWARE\\Microsoft\\Cryptography"));
+    // Nothing at all to read: the key is missing.
+    QVERIFY(!CreateSystemRegistry(tmp_.filePath("empty-root").toStdString())
+                 ->OpenKeyReadOnly(RegistryRoot::LocalMachine, kProcessorKeyPath));
+}
+
+// Each sample reads the files again, and each source stands in for the one before.
+void TestPlatformLinux::clockReadsAfresh() {
+    const QString root = tmp_.filePath("clock");
+    const QString cur = root + "/sys/devices/system/cpu/cpu0/cpufreq/scaling_cur_freq";
+    const auto clock = CreateClockSpeedSource(root.toStdString());
+    QCOMPARE(clock->QueryCurrentClockSpeed(), -1);
+    QVERIFY(WriteText(root + "/proc/cpuinfo", "processor\t: 0\ncpu MHz\t\t: 1199.7\n\n"));
+    QCOMPARE(clock->QueryCurrentClockSpeed(), 1200);
+    QVERIFY(WriteText(cur, "3400100\n"));
+    QCOMPARE(clock->QueryCurrentClockSpeed(), 3400);
+    QVERIFY(WriteText(cur, "0\n"));
+    QCOMPARE(clock->QueryCurrentClockSpeed(), 0); // a valid sample
+    QVERIFY(WriteText(cur, "garbage\n"));
+    QCOMPARE(clock->QueryCurrentClockSpeed(), 1200);
+    QVERIFY(QFile::remove(cur) && QFile::remove(root + "/proc/cpuinfo"));
+    QCOMPARE(clock->QueryCurrentClockSpeed(), -1);
+}
+
+void TestPlatformLinux::architecture_data() {
+    QTest::addColumn<QString>("machine");
+    QTest::addColumn<int>("code");
+    QTest::newRow("x86_64") << "x86_64" << int(kArchitectureAmd64);
+    QTest::newRow("i686") << "i686" << int(kArchitectureIntel);
+    QTest::newRow("i386") << "i386" << int(kArchitectureIntel);
+    QTest::newRow("armv7l") << "armv7l" << int(kArchitectureArm);
+    QTest::newRow("aarch64") << "aarch64" << int(kArchitectureArm64);
+    QTest::newRow("riscv64") << "riscv64" << int(kArchitectureUnknown);
+    QTest::newRow("empty") << "" << int(kArchitectureUnknown);
+}
+
+void TestPlatformLinux::architecture() {
+    QFETCH(QString, machine);
+    QFETCH(int, code);
+    const linux_impl::LinuxSystemInfo info(machine.toStdString(), 16);
+    QCOMPARE(int(info.Basic().architecture), code);
+    QCOMPARE(info.Basic().logicalProcessors, 16u);
+}
+
+// The live count is that of the affinity mask, so a narrowed mask narrows it.
+void TestPlatformLinux::affinityCount() {
+    const std::uint32_t all = CreateSystemInfo()->Basic().logicalProcessors;
+    QVERIFY(all >= 1);
+    QVERIFY(all <= std::uint32_t(sysconf(_SC_NPROCESSORS_CONF)));
+    if (all < 2)
+        QSKIP("needs two processors to narrow the affinity mask");
+    cpu_set_t saved;
+    QCOMPARE(sched_getaffinity(0, sizeof saved, &saved), 0);
+    int first = 0;
+    while (!CPU_ISSET(first, &saved))
+        ++first;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(first, &one);
+    QCOMPARE(sched_setaffinity(0, sizeof one, &one), 0);
+    const std::uint32_t narrowed = CreateSystemInfo()->Basic().logicalProcessors;
+    sched_setaffinity(0, sizeof saved, &saved);
+    QCOMPARE(narrowed, 1u);
+}
+
+QTEST_GUILESS_MAIN(TestPlatformLinux)
+#include "test_platform_linux.moc"
