@@ -1,9 +1,9 @@
-#include <QtTest>
+#include "cli/cli.h"
+#include "platform/systeminfo.h"
 
+#include <QtTest>
 #include <csignal>
 #include <sstream>
-
-#include "cli/cli.h"
 
 using namespace zentaro;
 using namespace zentaro::cli;
@@ -22,13 +22,20 @@ Result Run(const QStringList& args) {
         a.push_back(s.toStdString());
     Environment env;
     env.identity = {"KESTRIX - Zentaro", "Zentaro", "1.0"};
+    env.machine.cpuName = " Some \"Quoted\" CPU ";
+    env.machine.architecture = "x64";
+    env.machine.threads = 2;
+    env.machine.baseSpeed = "3600 MHz";
+    env.machine.currentSpeed = "Unknown";
     env.threads = 2;
     std::ostringstream out, err;
     const int status = RunCommandLine(a, env, out, err);
     return {status, out.str(), err.str()};
 }
 
-QString CliPath() { return QStringLiteral(ZENTARO_BIN_DIR "/zentaro-cli"); }
+QString CliPath() {
+    return QStringLiteral(ZENTARO_BIN_DIR "/zentaro-cli");
+}
 
 } // namespace
 
@@ -44,6 +51,8 @@ private slots:
     void plainOutput();
     void tooShortIsNotInfinite();
     void executableExitCodes();
+    void machineFacts();
+    void executableShowsThisMachine();
     void interruptStopsAtOnce();
 };
 
@@ -72,13 +81,20 @@ void TestCli::badArguments() {
 void TestCli::typeNames_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("reported");
-    QTest::newRow("default") << "default" << "Default";
-    QTest::newRow("Default") << "Default" << "Default";
-    QTest::newRow("lower case") << "integer arithmetic" << "Integer Arithmetic";
-    QTest::newRow("upper case") << "BITWISE LOGIC" << "Bitwise Logic";
-    QTest::newRow("branch") << "Branch Prediction and Control" << "Branch Prediction and Control";
-    QTest::newRow("float") << "floating point arithmetic" << "Floating Point Arithmetic";
-    QTest::newRow("trig") << "TRIGONOMETRIC" << "Trigonometric";
+    QTest::newRow("default") << "default"
+                             << "Default";
+    QTest::newRow("Default") << "Default"
+                             << "Default";
+    QTest::newRow("lower case") << "integer arithmetic"
+                                << "Integer Arithmetic";
+    QTest::newRow("upper case") << "BITWISE LOGIC"
+                                << "Bitwise Logic";
+    QTest::newRow("branch") << "Branch Prediction and Control"
+                            << "Branch Prediction and Control";
+    QTest::newRow("float") << "floating point arithmetic"
+                           << "Floating Point Arithmetic";
+    QTest::newRow("trig") << "TRIGONOMETRIC"
+                          << "Trigonometric";
 }
 
 void TestCli::typeNames() {
@@ -99,6 +115,7 @@ void TestCli::jsonShape() {
     const QJsonObject root = doc.object();
     QCOMPARE(root["product"].toString(), QString("Zentaro"));
     QCOMPARE(root["version"].toString(), QString("1.0"));
+    QCOMPARE(root["machine"].toObject()["threads"].toInt(), 2);
     const QJsonArray runs = root["runs"].toArray();
     QCOMPARE(runs.size(), 2);
     std::uint64_t expected = 0;
@@ -129,7 +146,9 @@ void TestCli::plainOutput() {
     const Result r = Run({"--operations", "30000000", "--single"});
     QCOMPARE(r.status, kExitOk);
     const QString out = QString::fromStdString(r.out);
-    QVERIFY(out.startsWith("KESTRIX - Zentaro 1.0\n"));
+    QVERIFY(out.startsWith("KESTRIX - Zentaro 1.0\nCPU Name:  Some \"Quoted\" CPU \n"
+                           "Architecture: x64\nThreads: 2\nBase Speed: 3600 MHz\n"
+                           "Current Speed: Unknown\n\nSingle-core run"));
     QVERIFY(out.contains("Single-core run (Default, 30000000 operations)"));
     QVERIFY(!out.contains("Multi-core run"));
     static const QRegularExpression speed(
@@ -165,6 +184,48 @@ void TestCli::executableExitCodes() {
     QJsonParseError error;
     QJsonDocument::fromJson(p.readAllStandardOutput(), &error);
     QCOMPARE(error.error, QJsonParseError::NoError);
+}
+
+// --info prints the product line and the five facts, and runs nothing.
+void TestCli::machineFacts() {
+    const Result plain = Run({"--info"});
+    QCOMPARE(plain.status, kExitOk);
+    QCOMPARE(QString::fromStdString(plain.out),
+             QString("KESTRIX - Zentaro 1.0\nCPU Name:  Some \"Quoted\" CPU \nArchitecture: x64\n"
+                     "Threads: 2\nBase Speed: 3600 MHz\nCurrent Speed: Unknown\n"));
+
+    const Result json = Run({"--json", "--info"});
+    QCOMPARE(json.status, kExitOk);
+    QJsonParseError error;
+    const QJsonObject root =
+        QJsonDocument::fromJson(QByteArray::fromStdString(json.out), &error).object();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QVERIFY(!root.contains("runs"));
+    const QJsonObject machine = root["machine"].toObject();
+    QCOMPARE(machine["cpu_name"].toString(), QString(" Some \"Quoted\" CPU "));
+    QCOMPARE(machine["architecture"].toString(), QString("x64"));
+    QCOMPARE(machine["threads"].toInt(), 2);
+    QCOMPARE(machine["base_speed"].toString(), QString("3600 MHz"));
+    QCOMPARE(machine["current_speed"].toString(), QString("Unknown"));
+}
+
+// The real program names itself from its own file and counts the processors
+// it may run on.
+void TestCli::executableShowsThisMachine() {
+    QProcess p;
+    p.start(CliPath(), {"--info"});
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitCode(), 0);
+    const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n');
+    QCOMPARE(lines.size(), 7); // six lines and the end
+    QCOMPARE(lines[0], QString("KESTRIX - Zentaro 1.0"));
+    const QStringList captions = {
+        "CPU Name: ", "Architecture: ", "Threads: ", "Base Speed: ", "Current Speed: "};
+    for (int i = 0; i < captions.size(); ++i)
+        QVERIFY2(lines[i + 1].startsWith(captions[i]), qPrintable(lines[i + 1]));
+    // The child inherits this process's affinity mask.
+    QCOMPARE(lines[3],
+             QString("Threads: %1").arg(platform::CreateSystemInfo()->Basic().logicalProcessors));
 }
 
 // Ctrl-C in the middle of hours of work ends the program at once with 130.
