@@ -6,6 +6,9 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
+#include <thread>
+#include <vector>
 
 using zentaro::i18n::LanguageState;
 using zentaro::platform::LanguageId;
@@ -64,6 +67,7 @@ private slots:
     void translateTextIn_data();
     void translateTextIn();
     void processWideState();
+    void lookupsFromManyThreads();
 };
 
 void TestCatalogue::withoutFolderEverythingStaysEnglish() {
@@ -349,6 +353,27 @@ void TestCatalogue::processWideState() {
 
     i18n::LoadLanguage({}, dir.filePath("none"), FixedUserLanguage(1055));
     QCOMPARE(i18n::TranslateText("Yes"), QString("Yes"));
+}
+
+void TestCatalogue::lookupsFromManyThreads() {
+    // Loaded once, then only read: workers may translate at the same time.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    WriteFile(dir.filePath("German.lang.txt"), kLookupFile);
+    namespace i18n = zentaro::i18n;
+    i18n::LoadLanguage("German.lang.txt", dir.path(), FixedUserLanguage(1031));
+
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 4; ++t)
+        workers.emplace_back([&wrong] {
+            for (int i = 0; i < 500; ++i)
+                if (i18n::TranslateText("Yes") != u"Ja" || i18n::TranslateText("Send") != u"Send")
+                    ++wrong;
+        });
+    for (std::thread& worker : workers)
+        worker.join();
+    QCOMPARE(wrong.load(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestCatalogue)
