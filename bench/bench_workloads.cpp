@@ -6,16 +6,15 @@
 //
 // "ns/iter" is nanoseconds per loop iteration; compare each BM_Workload/<kind>
 // with BM_Reference/<kind> from the same run.
-#include <benchmark/benchmark.h>
+#include "engine/run.h"
+#include "engine/workloads.h"
 
+#include <benchmark/benchmark.h>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <thread>
-
-#include "engine/run.h"
-#include "engine/workloads.h"
 
 using namespace zentaro;
 
@@ -30,9 +29,9 @@ void ReportPerIteration(benchmark::State& state, std::uint64_t perCall) {
 }
 
 void BM_Workload(benchmark::State& state, WorkloadKind kind) {
-    const std::uint64_t n = kind == WorkloadKind::FloatingPoint || kind == WorkloadKind::Trigonometric
-                                ? kIterations / 8
-                                : kIterations;
+    const std::uint64_t n =
+        kind == WorkloadKind::FloatingPoint || kind == WorkloadKind::Trigonometric ? kIterations / 8
+                                                                                   : kIterations;
     std::uint64_t result = 0;
     for (auto _ : state) {
         RunWorkloadOf(kind, n, result);
@@ -144,8 +143,8 @@ std::uint64_t RefFloatingPoint(std::uint64_t n) {
 std::uint64_t RefTrigonometric(std::uint64_t n) {
     double v = 1.0;
     for (std::uint64_t i = 1; i <= n; ++i) {
-        const double b = static_cast<double>(static_cast<std::int64_t>(i % 360)) *
-                         3.141592653589793 / 180.0;
+        const double b =
+            static_cast<double>(static_cast<std::int64_t>(i % 360)) * 3.141592653589793 / 180.0;
         v += std::sin(b) * std::cos(b);
         v += std::sqrt(static_cast<double>(static_cast<std::int64_t>(i % 1000 + 1)));
         asm volatile("" : "+x"(v));

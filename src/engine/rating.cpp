@@ -42,8 +42,8 @@ std::string_view RatingWord(double hizDegeri) {
 CoverGeometry CoverFor(int coveredPercent, int panelWidth, int imageWidth) {
     if (coveredPercent <= 0)
         return {};
-    const int width = static_cast<int>(
-        RoundHalfEven(static_cast<double>(panelWidth * coveredPercent) / 100.0));
+    const int width =
+        static_cast<int>(RoundHalfEven(static_cast<double>(panelWidth * coveredPercent) / 100.0));
     return {width, imageWidth - width + 1};
 }
 

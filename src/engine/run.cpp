@@ -14,11 +14,15 @@ double ElapsedSecondsFromMilliseconds(std::uint64_t milliseconds) {
     return static_cast<double>(milliseconds) / 1000.0;
 }
 
-double SingleCoreRatingValue(double score) { return score / 1'000'000.0 * 15.0; }
+double SingleCoreRatingValue(double score) {
+    return score / 1'000'000.0 * 15.0;
+}
 
 // Ten times the divisor of the single-core scale: the same words demand ten
 // times the speed.
-double MultiCoreRatingValue(double score) { return score / 10'000'000.0 * 15.0; }
+double MultiCoreRatingValue(double score) {
+    return score / 10'000'000.0 * 15.0;
+}
 
 RunHandle::RunHandle(unsigned workers, std::uint64_t iterationsPerWorker)
     : iterationsPerWorker_(iterationsPerWorker),
@@ -71,28 +75,33 @@ public:
         outcome.status = RunOutcome::Status::Completed;
     }
 
-    static RunOutcome Single(const RunRequest& request, RunHandle& handle) {
+    // The common frame of both runs: the outcome's fixed fields, the checks
+    // before any work starts, and a fault anywhere ending the run as Failed.
+    // `timed` runs the workers, sets the elapsed time and says whether every
+    // worker ran to the end.
+    template <typename Timed>
+    static RunOutcome Guarded(const RunRequest& request, unsigned workers, bool multiCore,
+                              RunHandle& handle, Timed timed) {
         RunOutcome outcome;
-        outcome.multiCore = false;
+        outcome.multiCore = multiCore;
         outcome.testType = request.testType;
         outcome.operationCount = request.operationCount;
-        outcome.threads = 1;
-        outcome.totalOperations = request.operationCount;
-        outcome.results.assign(1, 0);
+        outcome.threads = workers;
+        outcome.totalOperations = request.operationCount * workers;
         try {
+            outcome.results.assign(workers, 0);
             if (!WorkloadForTestType(request.testType)) {
                 outcome.error = "unknown test type";
                 outcome.status = RunOutcome::Status::Failed;
+            } else if (!HasSlots(handle, workers)) {
+                outcome.error = "run handle made for fewer workers";
+                outcome.status = RunOutcome::Status::Failed;
             } else {
-                const WorkloadControl control = ControlFor(handle, 0);
-                const auto start = Clock::now();
-                const bool ran =
-                    RunWorkload(request.testType, request.operationCount, outcome.results[0], control);
-                const auto elapsed = Clock::now() - start;
-                if (!ran)
-                    outcome.status = RunOutcome::Status::Stopped;
-                else
+                Clock::duration elapsed{};
+                if (timed(outcome, elapsed))
                     Finish(outcome, elapsed);
+                else
+                    outcome.status = RunOutcome::Status::Stopped;
             }
         } catch (const std::exception& e) {
             outcome.status = RunOutcome::Status::Failed;
@@ -101,31 +110,32 @@ public:
             outcome.status = RunOutcome::Status::Failed;
             outcome.error = "unknown failure";
         }
-        handle.finished_.store(true, std::memory_order_release);
+        MarkFinished(handle);
         return outcome;
     }
 
+    static RunOutcome Single(const RunRequest& request, RunHandle& handle) {
+        return Guarded(request, 1, false, handle,
+                       [&](RunOutcome& outcome, Clock::duration& elapsed) {
+                           const WorkloadControl control = ControlFor(handle, 0);
+                           // Only the workload lies inside the timed span.
+                           const auto start = Clock::now();
+                           const bool ran = RunWorkload(request.testType, request.operationCount,
+                                                        outcome.results[0], control);
+                           elapsed = Clock::now() - start;
+                           return ran;
+                       });
+    }
+
     static RunOutcome Multi(const RunRequest& request, unsigned workers, RunHandle& handle) {
-        RunOutcome outcome;
-        outcome.multiCore = true;
-        outcome.testType = request.testType;
-        outcome.operationCount = request.operationCount;
-        outcome.threads = workers;
-        outcome.totalOperations = request.operationCount * workers;
-        outcome.results.assign(workers, 0);
-        try {
-            if (!WorkloadForTestType(request.testType)) {
-                outcome.error = "unknown test type";
-                outcome.status = RunOutcome::Status::Failed;
-            } else if (!HasSlots(handle, workers)) {
-                outcome.error = "run handle made for fewer workers";
-                outcome.status = RunOutcome::Status::Failed;
-            } else {
+        return Guarded(
+            request, workers, true, handle, [&](RunOutcome& outcome, Clock::duration& elapsed) {
                 // Each worker writes only its own slot and flag; join() orders
                 // those writes before the coordinator reads them.
                 std::unique_ptr<bool[]> ran(new bool[workers]());
                 std::vector<std::thread> threads;
                 threads.reserve(workers);
+                // The span covers starting every worker and waiting for the slowest.
                 const auto start = Clock::now();
                 try {
                     for (unsigned i = 0; i < workers; ++i) {
@@ -143,24 +153,12 @@ public:
                 }
                 for (auto& t : threads)
                     t.join();
-                const auto elapsed = Clock::now() - start;
+                elapsed = Clock::now() - start;
                 bool all = true;
                 for (unsigned i = 0; i < workers; ++i)
                     all = all && ran[i];
-                if (!all)
-                    outcome.status = RunOutcome::Status::Stopped;
-                else
-                    Finish(outcome, elapsed);
-            }
-        } catch (const std::exception& e) {
-            outcome.status = RunOutcome::Status::Failed;
-            outcome.error = e.what();
-        } catch (...) {
-            outcome.status = RunOutcome::Status::Failed;
-            outcome.error = "unknown failure";
-        }
-        handle.finished_.store(true, std::memory_order_release);
-        return outcome;
+                return all;
+            });
     }
 };
 
@@ -169,8 +167,7 @@ namespace {
 // Starts `body` on a detached thread that owns everything it touches, so the
 // caller may go away (or the process end) while it runs.
 std::shared_ptr<RunHandle> Launch(std::shared_ptr<RunHandle> handle, PostToCaller post,
-                                  DisplayStep display,
-                                  std::function<RunOutcome(RunHandle&)> body) {
+                                  DisplayStep display, std::function<RunOutcome(RunHandle&)> body) {
     auto task = [handle, post = std::move(post), display = std::move(display),
                  body = std::move(body)]() mutable {
         RunOutcome outcome = body(*handle);

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "workloads.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "workloads.h"
 
 namespace zentaro {
 
@@ -22,13 +22,13 @@ struct RunOutcome {
 
     Status status = Status::Failed;
     bool multiCore = false;
-    std::string testType;           // the TestType value the run used
+    std::string testType;             // the TestType value the run used
     std::uint64_t operationCount = 0; // per worker
     unsigned threads = 1;
     std::uint64_t totalOperations = 0;
     std::uint64_t elapsedMilliseconds = 0;
     double elapsedSeconds = 0.0;
-    double score = 0.0; // operations per second, all workers together
+    double score = 0.0;                 // operations per second, all workers together
     std::vector<std::uint64_t> results; // one per worker, in worker order
     std::string error;
 
@@ -69,7 +69,7 @@ private:
 };
 
 struct RunRequest {
-    std::string testType;           // as TestType: empty for Default
+    std::string testType;             // as TestType: empty for Default
     std::uint64_t operationCount = 0; // per worker
 };
 

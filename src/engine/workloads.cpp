@@ -36,7 +36,9 @@ namespace {
 
 // i stays below 2^53 for every n a run produces, so the signed conversion is
 // exact and avoids the unsigned-to-double fix-up sequence.
-inline double ToDouble(std::uint64_t i) { return static_cast<double>(static_cast<std::int64_t>(i)); }
+inline double ToDouble(std::uint64_t i) {
+    return static_cast<double>(static_cast<std::int64_t>(i));
+}
 
 } // namespace
 
@@ -169,8 +171,7 @@ bool IntegerArithmeticWorkload(std::uint64_t n, std::uint64_t& result,
     return true;
 }
 
-bool FloatingPointWorkload(std::uint64_t n, std::uint64_t& result,
-                           const WorkloadControl& control) {
+bool FloatingPointWorkload(std::uint64_t n, std::uint64_t& result, const WorkloadControl& control) {
     double v = 1.0;
     if (!RunChunked(v, n, control, FloatingPointChunk))
         return false;
@@ -178,8 +179,7 @@ bool FloatingPointWorkload(std::uint64_t n, std::uint64_t& result,
     return true;
 }
 
-bool TrigonometricWorkload(std::uint64_t n, std::uint64_t& result,
-                           const WorkloadControl& control) {
+bool TrigonometricWorkload(std::uint64_t n, std::uint64_t& result, const WorkloadControl& control) {
     double v = 1.0;
     if (!RunChunked(v, n, control, TrigonometricChunk))
         return false;
@@ -195,8 +195,7 @@ bool BranchWorkload(std::uint64_t n, std::uint64_t& result, const WorkloadContro
     return true;
 }
 
-bool BitwiseLogicWorkload(std::uint64_t n, std::uint64_t& result,
-                          const WorkloadControl& control) {
+bool BitwiseLogicWorkload(std::uint64_t n, std::uint64_t& result, const WorkloadControl& control) {
     std::uint64_t a = 0xF0F0F0F0F0F0F0F0ull;
     if (!RunChunked(a, n, control, BitwiseChunk))
         return false;
@@ -257,7 +256,9 @@ std::optional<WorkloadKind> WorkloadForTestType(std::string_view testType) {
 }
 
 std::optional<WorkloadKind> WorkloadForName(std::string_view name) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    auto lower = [](char c) {
+        return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    };
     for (WorkloadKind kind : kAllWorkloads) {
         const std::string_view candidate = WorkloadDisplayName(kind);
         if (candidate.size() == name.size() &&
@@ -291,6 +292,8 @@ bool RunWorkload(std::string_view testType, std::uint64_t operationCount, std::u
     return RunWorkloadOf(*kind, IterationsFor(*kind, operationCount), result, control);
 }
 
-void RunWorkload(std::uint64_t& result) { RunWorkload(TestType, OperationCount, result); }
+void RunWorkload(std::uint64_t& result) {
+    RunWorkload(TestType, OperationCount, result);
+}
 
 } // namespace zentaro

@@ -19,8 +19,9 @@ enum class WorkloadKind {
 };
 
 inline constexpr std::array<WorkloadKind, 6> kAllWorkloads = {
-    WorkloadKind::Default,       WorkloadKind::IntegerArithmetic, WorkloadKind::FloatingPoint,
-    WorkloadKind::Trigonometric, WorkloadKind::Branch,            WorkloadKind::BitwiseLogic,
+    WorkloadKind::Default,       WorkloadKind::IntegerArithmetic,
+    WorkloadKind::FloatingPoint, WorkloadKind::Trigonometric,
+    WorkloadKind::Branch,        WorkloadKind::BitwiseLogic,
 };
 
 // The loops publish progress and look at the stop flag once per chunk, so both

@@ -1,6 +1,6 @@
-#include <QtTest>
-
 #include "engine/rating.h"
+
+#include <QtTest>
 
 using namespace zentaro;
 
@@ -54,8 +54,8 @@ void TestRating::cover_data() {
     QTest::newRow("nothing covered") << 0 << 800 << 798 << 0 << 0;
     QTest::newRow("80 percent") << 80 << 800 << 798 << 640 << 159;
     QTest::newRow("all covered") << 100 << 800 << 798 << 800 << -1;
-    QTest::newRow("tie rounds to even down") << 50 << 25 << 23 << 12 << 12;  // 12.5 -> 12
-    QTest::newRow("tie rounds to even up") << 50 << 27 << 25 << 14 << 12;    // 13.5 -> 14
+    QTest::newRow("tie rounds to even down") << 50 << 25 << 23 << 12 << 12; // 12.5 -> 12
+    QTest::newRow("tie rounds to even up") << 50 << 27 << 25 << 14 << 12;   // 13.5 -> 14
     QTest::newRow("67 of 500") << 67 << 500 << 498 << 335 << 164;
 }
 
@@ -75,7 +75,7 @@ void TestRating::gradientSamples_data() {
     QTest::addColumn<int>("x");
     QTest::addColumn<int>("red");
     QTest::addColumn<int>("green");
-    const int samples[][3] = {{0, 255, 0},     {25, 255, 16},  {50, 255, 38},  {100, 255, 95},
+    const int samples[][3] = {{0, 255, 0},     {25, 255, 16},   {50, 255, 38},   {100, 255, 95},
                               {125, 255, 127}, {150, 255, 158}, {200, 255, 216}, {250, 255, 255},
                               {300, 216, 255}, {375, 127, 255}, {400, 94, 255},  {450, 37, 255},
                               {499, 0, 255}};

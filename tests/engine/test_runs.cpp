@@ -1,10 +1,9 @@
-#include <QtTest>
-
-#include <cmath>
-#include <thread>
-
 #include "engine/callqueue.h"
 #include "engine/run.h"
+
+#include <QtTest>
+#include <cmath>
+#include <thread>
 
 using namespace zentaro;
 
@@ -174,8 +173,8 @@ void TestRuns::abandonedRunIsSafe() {
     std::shared_ptr<RunHandle> handle;
     {
         Receiver r;
-        handle = StartSingleCoreRun({kBranch, OperationCountForLength(99'999)},
-                                    r.queue->poster(), r.display());
+        handle = StartSingleCoreRun({kBranch, OperationCountForLength(99'999)}, r.queue->poster(),
+                                    r.display());
     }
     handle->requestStop();
     QTRY_VERIFY_WITH_TIMEOUT(handle->finished(), 30000);

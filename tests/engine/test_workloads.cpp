@@ -1,8 +1,7 @@
-#include <QtTest>
-
-#include <cmath>
-
 #include "engine/workloads.h"
+
+#include <QtTest>
+#include <cmath>
 
 using namespace zentaro;
 
@@ -12,7 +11,9 @@ namespace {
 
 // Straightforward versions of the six loops, kept apart from the engine's
 // tuned ones so that a rewrite of those cannot change a result unnoticed.
-std::uint64_t Rounded(double v) { return static_cast<std::uint64_t>(std::llrint(v)); }
+std::uint64_t Rounded(double v) {
+    return static_cast<std::uint64_t>(std::llrint(v));
+}
 
 std::uint64_t Reference(WorkloadKind kind, std::uint64_t n) {
     switch (kind) {
@@ -102,8 +103,8 @@ void TestWorkloads::storedResults_data() {
 
     const quint64 integer[] = {18, 308, 5239, 89067};
     const quint64 branch[] = {0xFFFFFFFFFFFFFFFFull, 1, 0xFFFFFFFFFFFFFFFEull, 2};
-    const quint64 bitwise[] = {0xF0F0F0F0F1F1F1F1ull, 0xF0F0F0F0F3F3F3F3ull,
-                               0xF0F0F0F0F7F7F7F6ull, 0xF0F0F0F0FFFFFFFEull};
+    const quint64 bitwise[] = {0xF0F0F0F0F1F1F1F1ull, 0xF0F0F0F0F3F3F3F3ull, 0xF0F0F0F0F7F7F7F6ull,
+                               0xF0F0F0F0FFFFFFFEull};
     for (int n = 1; n <= 4; ++n) {
         QTest::addRow("integer n=%d", n)
             << WorkloadKind::IntegerArithmetic << quint64(n) << integer[n - 1];
@@ -112,11 +113,11 @@ void TestWorkloads::storedResults_data() {
             << WorkloadKind::BitwiseLogic << quint64(n) << bitwise[n - 1];
     }
 
-    QTest::newRow("integer n=10")
-        << WorkloadKind::IntegerArithmetic << quint64(10) << quint64(2149868495400ull);
+    QTest::newRow("integer n=10") << WorkloadKind::IntegerArithmetic << quint64(10)
+                                  << quint64(2149868495400ull);
     QTest::newRow("branch n=10") << WorkloadKind::Branch << quint64(10) << quint64(5);
-    QTest::newRow("bitwise n=10")
-        << WorkloadKind::BitwiseLogic << quint64(10) << quint64(0xF0F0F0F0FFFFFFFFull);
+    QTest::newRow("bitwise n=10") << WorkloadKind::BitwiseLogic << quint64(10)
+                                  << quint64(0xF0F0F0F0FFFFFFFFull);
     QTest::newRow("float n=10") << WorkloadKind::FloatingPoint << quint64(10) << quint64(1);
     QTest::newRow("trig n=10") << WorkloadKind::Trigonometric << quint64(10) << quint64(26734);
     QTest::newRow("default n=10") << WorkloadKind::Default << quint64(10) << quint64(22);
@@ -153,8 +154,8 @@ void TestWorkloads::matchesReference() {
 // The loops run in chunks; the state must carry across every boundary.
 void TestWorkloads::chunkBoundaries() {
     for (WorkloadKind kind : kAllWorkloads) {
-        for (std::uint64_t n : {kWorkloadChunk - 1, kWorkloadChunk, kWorkloadChunk + 1,
-                                2 * kWorkloadChunk + 7}) {
+        for (std::uint64_t n :
+             {kWorkloadChunk - 1, kWorkloadChunk, kWorkloadChunk + 1, 2 * kWorkloadChunk + 7}) {
             std::uint64_t result = 0;
             QVERIFY(RunWorkloadOf(kind, n, result));
             QCOMPARE(quint64(result), quint64(Reference(kind, n)));
@@ -168,11 +169,13 @@ void TestWorkloads::testTypeDispatch_data() {
     QTest::addColumn<quint64>("expected"); // stored for OperationCount 10
 
     // Integer and Bitwise loop 80 times, Floating Point and Trigonometric twice.
-    QTest::newRow("empty is Default") << QString() << true << quint64(Reference(WorkloadKind::Default, 10));
+    QTest::newRow("empty is Default")
+        << QString() << true << quint64(Reference(WorkloadKind::Default, 10));
     QTest::newRow("Integer Arithmetic")
         << "Integer Arithmetic" << true << quint64(Reference(WorkloadKind::IntegerArithmetic, 80));
     QTest::newRow("Floating Point Arithmetic")
-        << "Floating Point Arithmetic" << true << quint64(Reference(WorkloadKind::FloatingPoint, 2));
+        << "Floating Point Arithmetic" << true
+        << quint64(Reference(WorkloadKind::FloatingPoint, 2));
     QTest::newRow("Trigonometric")
         << "Trigonometric" << true << quint64(Reference(WorkloadKind::Trigonometric, 2));
     QTest::newRow("Branch Prediction and Control")
@@ -202,7 +205,8 @@ void TestWorkloads::iterationsPerOperationCount_data() {
     const quint64 max = OperationCountForLength(99'999);
     QTest::newRow("default length 1") << WorkloadKind::Default << one << one;
     QTest::newRow("branch length 1") << WorkloadKind::Branch << one << one;
-    QTest::newRow("integer length 1") << WorkloadKind::IntegerArithmetic << one << quint64(800'000'000);
+    QTest::newRow("integer length 1")
+        << WorkloadKind::IntegerArithmetic << one << quint64(800'000'000);
     QTest::newRow("bitwise length 1") << WorkloadKind::BitwiseLogic << one << quint64(800'000'000);
     QTest::newRow("float length 1") << WorkloadKind::FloatingPoint << one << quint64(20'000'000);
     QTest::newRow("trig length 1") << WorkloadKind::Trigonometric << one << quint64(20'000'000);
@@ -233,7 +237,8 @@ void TestWorkloads::storeRoundedSaturates_data() {
     QTest::newRow("tie to even down") << 2.5 << quint64(2);
     QTest::newRow("tie to even up") << 3.5 << quint64(4);
     QTest::newRow("negative tie") << -2.5 << quint64(-2ll);
-    QTest::newRow("largest exact below 2^63") << 9223372036854774784.0 << quint64(9223372036854774784ull);
+    QTest::newRow("largest exact below 2^63")
+        << 9223372036854774784.0 << quint64(9223372036854774784ull);
     QTest::newRow("2^63 saturates") << 9223372036854775808.0 << quint64(0x7FFFFFFFFFFFFFFFull);
     QTest::newRow("far past saturates") << 1e30 << quint64(0x7FFFFFFFFFFFFFFFull);
     QTest::newRow("far below saturates") << -1e30 << quint64(0x8000000000000000ull);
