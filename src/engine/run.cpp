@@ -168,29 +168,25 @@ namespace {
 // caller may go away (or the process end) while it runs.
 std::shared_ptr<RunHandle> Launch(std::shared_ptr<RunHandle> handle, PostToCaller post,
                                   DisplayStep display, std::function<RunOutcome(RunHandle&)> body) {
-    auto task = [handle, post = std::move(post), display = std::move(display),
-                 body = std::move(body)]() mutable {
-        RunOutcome outcome = body(*handle);
-        if (post) {
-            post([display = std::move(display), outcome = std::move(outcome)]() {
+    // Hands the display step to the caller's thread; never runs it here.
+    auto deliver = [post = std::move(post), display = std::move(display)](RunOutcome outcome) {
+        if (post)
+            post([display, outcome = std::move(outcome)]() {
                 if (display)
                     display(outcome);
             });
-        }
     };
     try {
-        std::thread(std::move(task)).detach();
+        std::thread([handle, deliver, body = std::move(body)]() {
+            deliver(body(*handle));
+        }).detach();
     } catch (const std::exception& e) {
         // No thread could be started: the run still ends, without a result.
         RunOutcome outcome;
         outcome.status = RunOutcome::Status::Failed;
         outcome.error = e.what();
         RunExecutor::MarkFinished(*handle);
-        if (post)
-            post([display, outcome]() {
-                if (display)
-                    display(outcome);
-            });
+        deliver(std::move(outcome));
     }
     return handle;
 }

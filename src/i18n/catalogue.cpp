@@ -183,13 +183,9 @@ void LanguageState::Load(const QString& languagesFolder, const QString& fileName
 QString LanguageState::TranslateText(const QString& text) const {
     if (languageFilePath_.isEmpty())
         return text;
-    for (const QString& line : languageCatalogue_) {
-        const qsizetype start = TranslationStart(line, text);
-        if (start < 0)
-            continue;
-        return start < line.size() ? line.sliced(start) : text;
-    }
-    return text;
+    // As the chooser's lookup, except that an empty translation keeps the English text.
+    const QString translation = TranslateTextIn(text, languageCatalogue_);
+    return translation.isEmpty() ? text : translation;
 }
 
 QString TranslateTextIn(const QString& Key, const QStringList& Lines) {

@@ -19,13 +19,13 @@ LinuxClockSpeed::LinuxClockSpeed(std::string systemRoot)
 
 int LinuxClockSpeed::QueryCurrentClockSpeed() noexcept {
     try {
-        if (const auto khz = ReadWholeNumber(curFreqPath_); khz && (*khz + 500) / 1000 <= INT_MAX)
-            return static_cast<int>((*khz + 500) / 1000);
+        if (const auto khz = ReadWholeNumber(curFreqPath_)) {
+            if (const auto mhz = KhzToMhz(*khz, INT_MAX))
+                return static_cast<int>(*mhz);
+        }
         if (const auto block = ReadFirstProcessorBlock(cpuinfoPath_)) {
-            if (const auto field = CpuinfoField(*block, "cpu MHz")) {
-                if (const auto mhz = RoundedDecimal(*field, INT_MAX))
-                    return static_cast<int>(*mhz);
-            }
+            if (const auto mhz = CpuinfoMhz(*block, INT_MAX))
+                return static_cast<int>(*mhz);
         }
     } catch (...) {
         // Out of memory while reading: no sample this time.

@@ -100,6 +100,16 @@ std::optional<long long> RoundedDecimal(std::string_view text, long long max) {
     return static_cast<long long>(rounded);
 }
 
+std::optional<long long> CpuinfoMhz(std::string_view block, long long max) {
+    const auto field = CpuinfoField(block, "cpu MHz");
+    return field ? RoundedDecimal(*field, max) : std::nullopt;
+}
+
+std::optional<long long> KhzToMhz(long long khz, long long max) {
+    const long long mhz = (khz + 500) / 1000;
+    return mhz <= max ? std::optional<long long>(mhz) : std::nullopt;
+}
+
 std::optional<long long> ReadWholeNumber(const std::string& path) {
     Fd fd(path);
     if (fd.get() < 0)

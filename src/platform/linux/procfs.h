@@ -19,6 +19,12 @@ std::optional<std::string> CpuinfoField(std::string_view block, std::string_view
 // one and fits in 32 bits.
 std::optional<long long> RoundedDecimal(std::string_view text, long long max);
 
+// The first processor's "cpu MHz" in a block, rounded, if it fits under max.
+std::optional<long long> CpuinfoMhz(std::string_view block, long long max);
+
+// A kHz figure from cpufreq in whole MHz, rounded, if it fits under max.
+std::optional<long long> KhzToMhz(long long khz, long long max);
+
 // A small sysfs file holding one whole number.
 std::optional<long long> ReadWholeNumber(const std::string& path);
 

@@ -43,17 +43,17 @@ std::optional<std::uint32_t> RatedSpeedMhz(const std::string& systemRoot,
     const std::string cpu0 = "/sys/devices/system/cpu/cpu0";
     // kHz; a zero means the driver does not know.
     if (const auto khz = ReadWholeNumber(UnderRoot(systemRoot, cpu0 + "/cpufreq/base_frequency"));
-        khz && *khz > 0 && (*khz + 500) / 1000 <= kMaxU32)
-        return static_cast<std::uint32_t>((*khz + 500) / 1000);
+        khz && *khz > 0) {
+        if (const auto mhz = KhzToMhz(*khz, kMaxU32))
+            return static_cast<std::uint32_t>(*mhz);
+    }
     // MHz; zero when the firmware leaves it out.
     if (const auto mhz = ReadWholeNumber(UnderRoot(systemRoot, cpu0 + "/acpi_cppc/nominal_freq"));
         mhz && *mhz > 0 && *mhz <= kMaxU32)
         return static_cast<std::uint32_t>(*mhz);
     if (firstProcessor) {
-        if (const auto field = CpuinfoField(*firstProcessor, "cpu MHz")) {
-            if (const auto mhz = RoundedDecimal(*field, kMaxU32))
-                return static_cast<std::uint32_t>(*mhz);
-        }
+        if (const auto mhz = CpuinfoMhz(*firstProcessor, kMaxU32))
+            return static_cast<std::uint32_t>(*mhz);
     }
     return std::nullopt;
 }

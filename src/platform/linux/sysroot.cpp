@@ -1,8 +1,5 @@
 #include "sysroot.h"
 
-#include <fstream>
-#include <sstream>
-
 namespace zentaro::platform::linux_impl {
 
 std::string UnderRoot(const std::string& root, const std::string& absolutePath) {
@@ -13,17 +10,6 @@ std::string UnderRoot(const std::string& root, const std::string& absolutePath) 
         base.pop_back();
     return absolutePath.empty() || absolutePath.front() != '/' ? base + "/" + absolutePath
                                                                : base + absolutePath;
-}
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad())
-        return std::nullopt;
-    return content.str();
 }
 
 } // namespace zentaro::platform::linux_impl
