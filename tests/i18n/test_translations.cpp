@@ -1,8 +1,9 @@
 #include "i18n/catalogue.h"
 #include "i18n/messagedlg.h"
 #include "i18n/texts.h"
-#include "modaldriver.h"
 #include "platform/userlanguage.h"
+#include "support/modaldriver.h"
+#include "support/userlanguage.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,20 +17,13 @@
 #include <optional>
 
 namespace i18n = zentaro::i18n;
+using zentaro::testing::FixedUserLanguage;
+using zentaro::testing::ModalDriver;
 
 namespace {
 
 const QString kLanguages = QStringLiteral(ZENTARO_LANGUAGES_DIR);
 const QString kInfoKey = QStringLiteral("INFO:Translated By");
-
-class FixedUserLanguage final : public zentaro::platform::UserLanguage {
-public:
-    explicit FixedUserLanguage(zentaro::platform::LanguageId id) : id_(id) {}
-    zentaro::platform::LanguageId DisplayLanguageId() const override { return id_; }
-
-private:
-    zentaro::platform::LanguageId id_;
-};
 
 QStringList ShippedLanguageFiles() {
     return QDir(kLanguages).entryList({"*.lang.txt"}, QDir::Files, QDir::Name);
@@ -208,6 +202,7 @@ void TestTranslations::germanConfirmation() {
         {i18n::TranslateText("Yes"), i18n::TranslateText("No")},
         i18n::TranslateText("Confirmation"));
 
+    QVERIFY2(driver.ok(), driver.failure());
     QCOMPARE(answer, 6);
     QCOMPARE(captions, QStringList({i18n::TranslateTextIn("Yes", german),
                                     i18n::TranslateTextIn("No", german)}));
