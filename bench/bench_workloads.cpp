@@ -193,7 +193,7 @@ void BM_Reference(benchmark::State& state, WorkloadKind kind) {
 // engine's own runs; 1.0 means perfect scaling.
 void BM_MultiCoreEfficiency(benchmark::State& state, WorkloadKind kind) {
     const unsigned workers = std::max(1u, std::thread::hardware_concurrency());
-    const RunRequest request{std::string(TestTypeValue(kind)), 400'000'000};
+    const RunRequest request{kind, 400'000'000};
     double efficiency = 0.0;
     for (auto _ : state) {
         auto single = RunSingleCore(request, MakeRunHandle(request, 1));

@@ -9,7 +9,7 @@ ZENTARO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 ZENTARO_PACKAGES=(
   build-essential cmake ninja-build pkg-config clang
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev
-  libpcre2-dev libicu-dev libbenchmark-dev
+  libpcre2-dev libicu-dev libbenchmark-dev nlohmann-json3-dev
   fonts-dejavu-core
 )
 

@@ -2,56 +2,44 @@
 #include "about/versioninfo.h"
 #include "cli/cli.h"
 #include "platform/clockspeed.h"
+#include "platform/console.h"
 #include "platform/registry.h"
 #include "platform/systeminfo.h"
 #include "platform/versionresource.h"
 #include "sysinfo/machinefacts.h"
 
-#include <atomic>
 #include <clocale>
-#include <csignal>
 #include <cstdlib>
 #include <iostream>
-#include <unistd.h>
-
-namespace {
-std::atomic<bool> g_interrupted{false};
-extern "C" void OnInterrupt(int) {
-    g_interrupted.store(true);
-}
-} // namespace
 
 int main(int argc, char** argv) {
     // Numbers in plain output follow the user's locale, as in the window.
     std::setlocale(LC_ALL, "");
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
-
     namespace platform = zentaro::platform;
+    // The process's one console: it owns the interrupt handlers.
+    const std::unique_ptr<platform::Console> console = platform::CreateConsole();
+
     zentaro::cli::Environment env;
     // Who we are comes from our own file, as in the window.
-    try {
+    env.identity = [] {
         const auto resources = platform::CreateVersionResource();
         const zentaro::AppIdentity id =
             zentaro::ReadAppIdentity(*resources, platform::CurrentExecutablePath());
-        env.identity = {id.AppTitle, id.AppProductName, id.AppVersion};
-    } catch (const std::exception& e) {
-        std::cerr << "zentaro-cli: cannot read the version information: " << e.what() << "\n";
-        return zentaro::cli::kExitFailure;
-    }
-
+        return zentaro::cli::Identity{id.AppTitle, id.AppProductName, id.AppVersion};
+    };
     const auto registry = platform::CreateSystemRegistry();
     const auto system = platform::CreateSystemInfo();
     const auto clock = platform::CreateClockSpeedSource();
     env.machine = zentaro::sysinfo::CollectMachineFacts(*registry, *system, *clock);
     env.threads = env.machine.threads; // the multi-core run's worker count
-    env.progressOnTerminal = isatty(STDERR_FILENO) != 0;
-    env.interrupted = &g_interrupted;
+    if (const std::lconv* numbers = std::localeconv();
+        numbers && numbers->decimal_point && *numbers->decimal_point)
+        env.decimalSeparator = numbers->decimal_point;
+    env.console = console.get();
 
     const std::vector<std::string> args(argv + 1, argv + argc);
     const int status = zentaro::cli::RunCommandLine(args, env, std::cout, std::cerr);
-    std::cout.flush();
-    if (status == zentaro::cli::kExitInterrupted)
+    if (console && console->InterruptStatus() != 0)
         std::_Exit(status); // do not wait for workers that are still winding down
     return status;
 }

@@ -1,10 +1,16 @@
 #include "run.h"
 
-#include <chrono>
+#include <algorithm>
 #include <exception>
+#include <limits>
 #include <thread>
 
 namespace zentaro {
+
+std::chrono::nanoseconds SteadyClockReading() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::chrono::steady_clock::now().time_since_epoch());
+}
 
 double RunOutcome::ratingValue() const {
     return multiCore ? MultiCoreRatingValue(score) : SingleCoreRatingValue(score);
@@ -41,29 +47,55 @@ double RunHandle::progress() const {
 }
 
 std::shared_ptr<RunHandle> MakeRunHandle(const RunRequest& request, unsigned workers) {
-    const auto kind = WorkloadForTestType(request.testType);
-    const std::uint64_t iterations = kind ? IterationsFor(*kind, request.operationCount) : 0;
-    return std::make_shared<RunHandle>(workers == 0 ? 1 : workers, iterations);
+    const std::uint64_t iterations =
+        IterationsFor(request.kind, request.operationCount).value_or(0);
+    return std::make_shared<RunHandle>(workers, iterations);
 }
 
 class RunExecutor {
 public:
-    using Clock = std::chrono::steady_clock;
-
     static void MarkFinished(RunHandle& handle) {
         handle.finished_.store(true, std::memory_order_release);
-    }
-
-    static bool HasSlots(const RunHandle& handle, unsigned workers) {
-        return handle.workers_ >= workers;
     }
 
     static WorkloadControl ControlFor(RunHandle& handle, unsigned worker) {
         return WorkloadControl{&handle.stop_, &handle.done_[worker]};
     }
 
+    static std::chrono::nanoseconds Read(const MonotonicClock& clock) {
+        return clock ? clock() : SteadyClockReading();
+    }
+
+    // The outcome's fixed fields, before anything is checked or run.
+    static RunOutcome Frame(const RunRequest& request, unsigned workers, bool multiCore) {
+        RunOutcome outcome;
+        outcome.multiCore = multiCore;
+        outcome.kind = request.kind;
+        outcome.operationCount = request.operationCount;
+        outcome.threads = workers;
+        return outcome;
+    }
+
+    // Why a request cannot run; empty when it can.
+    static std::string Refusal(const RunRequest& request, unsigned workers,
+                               const RunHandle& handle) {
+        if (workers == 0)
+            return "a run needs at least one worker";
+        if (handle.workers_ < workers)
+            return "run handle made for fewer workers";
+        if (std::find(kAllWorkloads.begin(), kAllWorkloads.end(), request.kind) ==
+            kAllWorkloads.end())
+            return "unknown test type";
+        if (!IterationsFor(request.kind, request.operationCount))
+            return "operation count too large: the loop iterations do not fit 64 bits";
+        if (request.operationCount > std::numeric_limits<std::uint64_t>::max() / workers)
+            return "operation count too large: the operations of all workers do not fit 64 bits";
+        return {};
+    }
+
     // Elapsed time and score, guarded so that a 0 ms run never yields inf or nan.
-    static void Finish(RunOutcome& outcome, Clock::duration elapsed) {
+    static void Finish(RunOutcome& outcome, std::chrono::nanoseconds elapsed) {
+        // Whole milliseconds, truncated.
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
         outcome.elapsedMilliseconds = ms > 0 ? static_cast<std::uint64_t>(ms) : 0;
         outcome.elapsedSeconds = ElapsedSecondsFromMilliseconds(outcome.elapsedMilliseconds);
@@ -77,27 +109,18 @@ public:
 
     // The common frame of both runs: the outcome's fixed fields, the checks
     // before any work starts, and a fault anywhere ending the run as Failed.
-    // `timed` runs the workers, sets the elapsed time and says whether every
-    // worker ran to the end.
+    // `timed` runs the workers, fills in their results, measures the span and
+    // says whether every worker ran to the end.
     template <typename Timed>
     static RunOutcome Guarded(const RunRequest& request, unsigned workers, bool multiCore,
                               RunHandle& handle, Timed timed) {
-        RunOutcome outcome;
-        outcome.multiCore = multiCore;
-        outcome.testType = request.testType;
-        outcome.operationCount = request.operationCount;
-        outcome.threads = workers;
-        outcome.totalOperations = request.operationCount * workers;
+        RunOutcome outcome = Frame(request, workers, multiCore);
         try {
-            outcome.results.assign(workers, 0);
-            if (!WorkloadForTestType(request.testType)) {
-                outcome.error = "unknown test type";
-                outcome.status = RunOutcome::Status::Failed;
-            } else if (!HasSlots(handle, workers)) {
-                outcome.error = "run handle made for fewer workers";
-                outcome.status = RunOutcome::Status::Failed;
-            } else {
-                Clock::duration elapsed{};
+            outcome.error = Refusal(request, workers, handle);
+            if (outcome.error.empty()) {
+                outcome.totalOperations = request.operationCount * workers;
+                outcome.results.assign(workers, std::nullopt);
+                std::chrono::nanoseconds elapsed{};
                 if (timed(outcome, elapsed))
                     Finish(outcome, elapsed);
                 else
@@ -110,38 +133,45 @@ public:
             outcome.status = RunOutcome::Status::Failed;
             outcome.error = "unknown failure";
         }
+        if (outcome.status == RunOutcome::Status::Failed && outcome.error.empty())
+            outcome.error = "unknown failure";
         MarkFinished(handle);
         return outcome;
     }
 
     static RunOutcome Single(const RunRequest& request, RunHandle& handle) {
-        return Guarded(request, 1, false, handle,
-                       [&](RunOutcome& outcome, Clock::duration& elapsed) {
-                           const WorkloadControl control = ControlFor(handle, 0);
-                           // Only the workload lies inside the timed span.
-                           const auto start = Clock::now();
-                           const bool ran = RunWorkload(request.testType, request.operationCount,
-                                                        outcome.results[0], control);
-                           elapsed = Clock::now() - start;
-                           return ran;
-                       });
+        return Guarded(
+            request, 1, false, handle, [&](RunOutcome& outcome, std::chrono::nanoseconds& elapsed) {
+                const WorkloadControl control = ControlFor(handle, 0);
+                const std::uint64_t n = *IterationsFor(request.kind, request.operationCount);
+                std::uint64_t result = 0;
+                // Only the workload lies inside the timed span.
+                const auto start = Read(request.clock);
+                const bool ran = RunWorkloadOf(request.kind, n, result, control);
+                elapsed = Read(request.clock) - start;
+                if (ran)
+                    outcome.results[0] = result;
+                return ran;
+            });
     }
 
     static RunOutcome Multi(const RunRequest& request, unsigned workers, RunHandle& handle) {
         return Guarded(
-            request, workers, true, handle, [&](RunOutcome& outcome, Clock::duration& elapsed) {
-                // Each worker writes only its own slot and flag; join() orders
-                // those writes before the coordinator reads them.
-                std::unique_ptr<bool[]> ran(new bool[workers]());
+            request, workers, true, handle,
+            [&](RunOutcome& outcome, std::chrono::nanoseconds& elapsed) {
+                const std::uint64_t n = *IterationsFor(request.kind, request.operationCount);
+                // Each worker writes only its own slot; join() orders those
+                // writes before the coordinator reads them.
                 std::vector<std::thread> threads;
                 threads.reserve(workers);
                 // The span covers starting every worker and waiting for the slowest.
-                const auto start = Clock::now();
+                const auto start = Read(request.clock);
                 try {
                     for (unsigned i = 0; i < workers; ++i) {
                         threads.emplace_back([&, i] {
-                            ran[i] = RunWorkload(request.testType, request.operationCount,
-                                                 outcome.results[i], ControlFor(handle, i));
+                            std::uint64_t result = 0;
+                            if (RunWorkloadOf(request.kind, n, result, ControlFor(handle, i)))
+                                outcome.results[i] = result;
                         });
                     }
                 } catch (...) {
@@ -153,12 +183,23 @@ public:
                 }
                 for (auto& t : threads)
                     t.join();
-                elapsed = Clock::now() - start;
-                bool all = true;
-                for (unsigned i = 0; i < workers; ++i)
-                    all = all && ran[i];
-                return all;
+                elapsed = Read(request.clock) - start;
+                for (const auto& result : outcome.results) {
+                    if (!result)
+                        return false;
+                }
+                return true;
             });
+    }
+
+    // No thread could be started for the run: it still ends, without a result.
+    static RunOutcome NotStarted(const RunRequest& request, unsigned workers, bool multiCore,
+                                 RunHandle& handle, const char* why) {
+        RunOutcome outcome = Frame(request, workers, multiCore);
+        outcome.status = RunOutcome::Status::Failed;
+        outcome.error = why;
+        MarkFinished(handle);
+        return outcome;
     }
 };
 
@@ -167,7 +208,8 @@ namespace {
 // Starts `body` on a detached thread that owns everything it touches, so the
 // caller may go away (or the process end) while it runs.
 std::shared_ptr<RunHandle> Launch(std::shared_ptr<RunHandle> handle, PostToCaller post,
-                                  DisplayStep display, std::function<RunOutcome(RunHandle&)> body) {
+                                  DisplayStep display, std::function<RunOutcome(RunHandle&)> body,
+                                  std::function<RunOutcome(RunHandle&, const char*)> notStarted) {
     // Hands the display step to the caller's thread; never runs it here.
     auto deliver = [post = std::move(post), display = std::move(display)](RunOutcome outcome) {
         if (post)
@@ -181,12 +223,7 @@ std::shared_ptr<RunHandle> Launch(std::shared_ptr<RunHandle> handle, PostToCalle
             deliver(body(*handle));
         }).detach();
     } catch (const std::exception& e) {
-        // No thread could be started: the run still ends, without a result.
-        RunOutcome outcome;
-        outcome.status = RunOutcome::Status::Failed;
-        outcome.error = e.what();
-        RunExecutor::MarkFinished(*handle);
-        deliver(std::move(outcome));
+        deliver(notStarted(*handle, e.what()));
     }
     return handle;
 }
@@ -196,18 +233,23 @@ std::shared_ptr<RunHandle> Launch(std::shared_ptr<RunHandle> handle, PostToCalle
 std::shared_ptr<RunHandle> StartSingleCoreRun(const RunRequest& request, PostToCaller post,
                                               DisplayStep display) {
     auto handle = MakeRunHandle(request, 1);
-    return Launch(handle, std::move(post), std::move(display),
-                  [request](RunHandle& h) { return RunExecutor::Single(request, h); });
+    return Launch(
+        handle, std::move(post), std::move(display),
+        [request](RunHandle& h) { return RunExecutor::Single(request, h); },
+        [request](RunHandle& h, const char* why) {
+            return RunExecutor::NotStarted(request, 1, false, h, why);
+        });
 }
 
 std::shared_ptr<RunHandle> StartMultiCoreRun(const RunRequest& request, unsigned workers,
                                              PostToCaller post, DisplayStep display) {
-    if (workers == 0)
-        workers = 1;
     auto handle = MakeRunHandle(request, workers);
-    return Launch(handle, std::move(post), std::move(display), [request, workers](RunHandle& h) {
-        return RunExecutor::Multi(request, workers, h);
-    });
+    return Launch(
+        handle, std::move(post), std::move(display),
+        [request, workers](RunHandle& h) { return RunExecutor::Multi(request, workers, h); },
+        [request, workers](RunHandle& h, const char* why) {
+            return RunExecutor::NotStarted(request, workers, true, h, why);
+        });
 }
 
 RunOutcome RunSingleCore(const RunRequest& request, const std::shared_ptr<RunHandle>& handle) {
@@ -216,7 +258,7 @@ RunOutcome RunSingleCore(const RunRequest& request, const std::shared_ptr<RunHan
 
 RunOutcome RunMultiCore(const RunRequest& request, unsigned workers,
                         const std::shared_ptr<RunHandle>& handle) {
-    return RunExecutor::Multi(request, workers == 0 ? 1 : workers, *handle);
+    return RunExecutor::Multi(request, workers, *handle);
 }
 
 } // namespace zentaro

@@ -3,13 +3,21 @@
 #include "workloads.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace zentaro {
+
+// One reading of a monotonic clock. A run reads it at the start and at the end
+// of its timed span; tests hand in scripted readings.
+using MonotonicClock = std::function<std::chrono::nanoseconds()>;
+// The real stopwatch: std::chrono::steady_clock.
+std::chrono::nanoseconds SteadyClockReading();
 
 // What a finished run hands to its display step.
 struct RunOutcome {
@@ -17,19 +25,22 @@ struct RunOutcome {
         Completed, // timed and scored
         TooShort,  // finished in under one whole millisecond: no speed to show
         Stopped,   // a stop was requested before the workload finished
-        Failed,    // the workload could not run (unknown test type, a fault)
+        Failed,    // the run was refused or could not run; error says why
     };
 
     Status status = Status::Failed;
     bool multiCore = false;
-    std::string testType;             // the TestType value the run used
+    WorkloadKind kind = WorkloadKind::Default;
     std::uint64_t operationCount = 0; // per worker
     unsigned threads = 1;
-    std::uint64_t totalOperations = 0;
+    std::uint64_t totalOperations = 0; // operationCount x threads; 0 when refused
     std::uint64_t elapsedMilliseconds = 0;
     double elapsedSeconds = 0.0;
-    double score = 0.0;                 // operations per second, all workers together
-    std::vector<std::uint64_t> results; // one per worker, in worker order
+    double score = 0.0; // operations per second, all workers together
+    // One entry per worker, in worker order: the value its loop stored, or
+    // empty when that worker did not finish. No entries at all when the run was
+    // refused before any worker started.
+    std::vector<std::optional<std::uint64_t>> results;
     std::string error;
 
     bool hasResult() const { return status == Status::Completed; }
@@ -69,9 +80,14 @@ private:
 };
 
 struct RunRequest {
-    std::string testType;             // as TestType: empty for Default
+    WorkloadKind kind = WorkloadKind::Default;
     std::uint64_t operationCount = 0; // per worker
+    MonotonicClock clock = SteadyClockReading;
 };
+
+// A run is refused, and ends Failed with an error text without starting any
+// worker, when it has no worker, its kind is not one of the six, or its loop
+// iterations per worker or its operations over all workers do not fit 64 bits.
 
 // Starts a run on a thread of its own and returns at once. When it ends, the
 // display step is handed to `post`, never called directly. Nothing waits for

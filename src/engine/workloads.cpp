@@ -269,10 +269,12 @@ std::optional<WorkloadKind> WorkloadForName(std::string_view name) {
     return std::nullopt;
 }
 
-std::uint64_t IterationsFor(WorkloadKind kind, std::uint64_t operationCount) {
+std::optional<std::uint64_t> IterationsFor(WorkloadKind kind, std::uint64_t operationCount) {
     switch (kind) {
     case WorkloadKind::IntegerArithmetic:
     case WorkloadKind::BitwiseLogic:
+        if (operationCount > std::numeric_limits<std::uint64_t>::max() / 8)
+            return std::nullopt;
         return operationCount * 8;
     case WorkloadKind::FloatingPoint:
     case WorkloadKind::Trigonometric:
@@ -281,7 +283,7 @@ std::uint64_t IterationsFor(WorkloadKind kind, std::uint64_t operationCount) {
     case WorkloadKind::Branch:
         return operationCount;
     }
-    return operationCount;
+    return std::nullopt;
 }
 
 bool RunWorkload(std::string_view testType, std::uint64_t operationCount, std::uint64_t& result,
@@ -289,7 +291,10 @@ bool RunWorkload(std::string_view testType, std::uint64_t operationCount, std::u
     const std::optional<WorkloadKind> kind = WorkloadForTestType(testType);
     if (!kind)
         return false;
-    return RunWorkloadOf(*kind, IterationsFor(*kind, operationCount), result, control);
+    const std::optional<std::uint64_t> n = IterationsFor(*kind, operationCount);
+    if (!n)
+        return false;
+    return RunWorkloadOf(*kind, *n, result, control);
 }
 
 void RunWorkload(std::uint64_t& result) {

@@ -61,7 +61,9 @@ std::optional<WorkloadKind> WorkloadForTestType(std::string_view testType);
 std::optional<WorkloadKind> WorkloadForName(std::string_view name);
 
 // Loop iterations for one worker: OperationCount, times 8 or divided by 5.
-std::uint64_t IterationsFor(WorkloadKind kind, std::uint64_t operationCount);
+// Empty when the count does not fit 64 bits (or the kind is not one of the
+// six): a wrapped count would run a different loop than the one reported.
+std::optional<std::uint64_t> IterationsFor(WorkloadKind kind, std::uint64_t operationCount);
 
 inline constexpr std::uint64_t kOperationsPerLengthUnit = 100'000'000;
 inline constexpr int kMinTestLength = 1;
@@ -69,6 +71,8 @@ inline constexpr int kMaxTestLength = 99'999;
 constexpr std::uint64_t OperationCountForLength(int testLength) {
     return static_cast<std::uint64_t>(testLength) * kOperationsPerLengthUnit;
 }
+// The largest count a run can be asked for through the test length.
+inline constexpr std::uint64_t kMaxOperationCount = OperationCountForLength(kMaxTestLength);
 
 // Round to nearest with ties to even, as the stored results are defined, and
 // store the signed 64-bit bits; values past that range saturate.
@@ -78,8 +82,9 @@ std::uint64_t StoreRounded(double v);
 extern std::string TestType;
 extern std::uint64_t OperationCount;
 
-// Runs the workload named by testType for operationCount. Returns false when
-// the text names no workload (result untouched) or the loop was stopped.
+// Runs the workload named by testType for operationCount. Returns false, with
+// result untouched, when the text names no workload, the iteration count does
+// not fit 64 bits or the loop was stopped.
 bool RunWorkload(std::string_view testType, std::uint64_t operationCount, std::uint64_t& result,
                  const WorkloadControl& control = {});
 // Reads the process-wide TestType and OperationCount at the moment of the call.

@@ -14,6 +14,7 @@ private slots:
     void cover();
     void gradientSamples_data();
     void gradientSamples();
+    void gradientIsMonotonic_data();
     void gradientIsMonotonic();
 };
 
@@ -88,23 +89,36 @@ void TestRating::gradientSamples() {
     QFETCH(int, red);
     QFETCH(int, green);
     const Rgb c = GradientColour(x);
-    QVERIFY2(qAbs(int(c.red) - red) <= 2, qPrintable(QString::number(c.red)));
-    QVERIFY2(qAbs(int(c.green) - green) <= 2, qPrintable(QString::number(c.green)));
+    QCOMPARE(int(c.red), red);
+    QCOMPARE(int(c.green), green);
     QCOMPARE(int(c.blue), 0);
-    if (x == 0 || x == 250 || x == 499) {
-        // The three anchors are exact.
-        QCOMPARE(int(c.red), red);
-        QCOMPARE(int(c.green), green);
-    }
 }
 
+void TestRating::gradientIsMonotonic_data() {
+    QTest::addColumn<int>("width");
+    QTest::newRow("design size") << kGradientWidth;
+    QTest::newRow("twice the design size") << 2 * kGradientWidth;
+    QTest::newRow("odd and narrower") << 333;
+    QTest::newRow("three columns") << 3;
+}
+
+// Green only rises up to the middle, red only falls after it, at any width the
+// picture is drawn at; the three anchors stay exact.
 void TestRating::gradientIsMonotonic() {
-    for (int x = 1; x < kGradientWidth; ++x) {
-        const Rgb a = GradientColour(x - 1);
-        const Rgb b = GradientColour(x);
-        QVERIFY(b.green >= a.green);
-        QVERIFY(b.red <= a.red);
+    QFETCH(int, width);
+    const int middle = width / 2;
+    for (int x = 1; x < width; ++x) {
+        const Rgb a = GradientColour(x - 1, width);
+        const Rgb b = GradientColour(x, width);
+        QVERIFY2(b.green >= a.green && b.red <= a.red, qPrintable(QString::number(x)));
+        QVERIFY(x <= middle ? b.red == 255 : b.green == 255);
+        QCOMPARE(int(b.blue), 0);
     }
+    const Rgb left = GradientColour(0, width), mid = GradientColour(middle, width),
+              right = GradientColour(width - 1, width);
+    QVERIFY(left.red == 255 && left.green == 0);
+    QVERIFY(mid.red == 255 && mid.green == 255);
+    QVERIFY(right.red == 0 && right.green == 255);
 }
 
 QTEST_GUILESS_MAIN(TestRating)

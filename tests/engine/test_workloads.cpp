@@ -2,6 +2,7 @@
 
 #include <QtTest>
 #include <cmath>
+#include <limits>
 
 using namespace zentaro;
 
@@ -81,6 +82,7 @@ private slots:
     void testTypeDispatch();
     void iterationsPerOperationCount_data();
     void iterationsPerOperationCount();
+    void wrappingCountRunsNothing();
     void operationCountFromLength();
     void storeRoundedSaturates_data();
     void storeRoundedSaturates();
@@ -200,27 +202,57 @@ void TestWorkloads::testTypeDispatch() {
 void TestWorkloads::iterationsPerOperationCount_data() {
     QTest::addColumn<WorkloadKind>("kind");
     QTest::addColumn<quint64>("operationCount");
+    QTest::addColumn<bool>("fits");
     QTest::addColumn<quint64>("iterations");
     const quint64 one = OperationCountForLength(1);
     const quint64 max = OperationCountForLength(99'999);
-    QTest::newRow("default length 1") << WorkloadKind::Default << one << one;
-    QTest::newRow("branch length 1") << WorkloadKind::Branch << one << one;
+    const quint64 all = std::numeric_limits<quint64>::max();
+    const quint64 eighth = all / 8; // the largest count whose eightfold fits
+    QTest::newRow("default length 1") << WorkloadKind::Default << one << true << one;
+    QTest::newRow("branch length 1") << WorkloadKind::Branch << one << true << one;
     QTest::newRow("integer length 1")
-        << WorkloadKind::IntegerArithmetic << one << quint64(800'000'000);
-    QTest::newRow("bitwise length 1") << WorkloadKind::BitwiseLogic << one << quint64(800'000'000);
-    QTest::newRow("float length 1") << WorkloadKind::FloatingPoint << one << quint64(20'000'000);
-    QTest::newRow("trig length 1") << WorkloadKind::Trigonometric << one << quint64(20'000'000);
+        << WorkloadKind::IntegerArithmetic << one << true << quint64(800'000'000);
+    QTest::newRow("bitwise length 1")
+        << WorkloadKind::BitwiseLogic << one << true << quint64(800'000'000);
+    QTest::newRow("float length 1")
+        << WorkloadKind::FloatingPoint << one << true << quint64(20'000'000);
+    QTest::newRow("trig length 1")
+        << WorkloadKind::Trigonometric << one << true << quint64(20'000'000);
     QTest::newRow("integer length 99999")
-        << WorkloadKind::IntegerArithmetic << max << quint64(79'999'200'000'000ull);
+        << WorkloadKind::IntegerArithmetic << max << true << quint64(79'999'200'000'000ull);
     QTest::newRow("bitwise length 99999")
-        << WorkloadKind::BitwiseLogic << max << quint64(79'999'200'000'000ull);
+        << WorkloadKind::BitwiseLogic << max << true << quint64(79'999'200'000'000ull);
+    QTest::newRow("integer, eightfold just fits")
+        << WorkloadKind::IntegerArithmetic << eighth << true << quint64(all - 7);
+    QTest::newRow("integer, eightfold wraps")
+        << WorkloadKind::IntegerArithmetic << eighth + 1 << false << quint64(0);
+    QTest::newRow("bitwise, eightfold wraps")
+        << WorkloadKind::BitwiseLogic << quint64(2305843009213693952ull) << false << quint64(0);
+    QTest::newRow("default, largest count") << WorkloadKind::Default << all << true << all;
+    QTest::newRow("trig, largest count")
+        << WorkloadKind::Trigonometric << all << true << quint64(all / 5);
+    QTest::newRow("not one of the six")
+        << static_cast<WorkloadKind>(42) << one << false << quint64(0);
 }
 
 void TestWorkloads::iterationsPerOperationCount() {
     QFETCH(WorkloadKind, kind);
     QFETCH(quint64, operationCount);
+    QFETCH(bool, fits);
     QFETCH(quint64, iterations);
-    QCOMPARE(quint64(IterationsFor(kind, operationCount)), iterations);
+    const std::optional<std::uint64_t> n = IterationsFor(kind, operationCount);
+    QCOMPARE(n.has_value(), fits);
+    if (fits)
+        QCOMPARE(quint64(*n), iterations);
+}
+
+// A count whose iterations would wrap runs nothing rather than a shorter loop.
+void TestWorkloads::wrappingCountRunsNothing() {
+    for (const char* type : {"Integer Arithmetic", "Bitwise Logic"}) {
+        std::uint64_t result = 77;
+        QVERIFY(!RunWorkload(type, 2305843009213693952ull, result));
+        QCOMPARE(quint64(result), quint64(77));
+    }
 }
 
 void TestWorkloads::operationCountFromLength() {

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace zentaro::cli {
+
+// Text from outside the program (a processor name, an argument, a system
+// message) made safe to print: valid UTF-8 passes through; control characters
+// are shown as escapes, C0 and DEL as \xNN and C1 as \u00NN, and so is every
+// byte that is not part of valid UTF-8 (\xNN), so nothing reaches a terminal
+// as a control sequence and a line stays one line. At most maxCharacters
+// characters (an invalid byte counts as one) are kept; a longer text is cut
+// and ends in "...".
+std::string TerminalText(std::string_view text, std::size_t maxCharacters = std::string_view::npos);
+
+} // namespace zentaro::cli
