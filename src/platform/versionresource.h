@@ -10,7 +10,15 @@ namespace zentaro::platform {
 
 // A value found in a version block: a view into the block it was found in.
 struct VersionValue {
-    std::span<const std::uint8_t> bytes; // text values: UTF-16LE up to and with their zero
+    // From the value's start to the end of its node: all that the value can
+    // occupy. Writers disagree on what the stored length counts (UTF-16 units
+    // with or without the zero, bytes, or nothing at all), so a text is read up
+    // to its zero character or the node's end. A node's children, if it has
+    // any, follow the value within these bytes.
+    std::span<const std::uint8_t> bytes;
+    // The value length as stored: bytes for binary values, usually UTF-16
+    // units for texts.
+    std::uint16_t declaredLength = 0;
     bool text = false;
 };
 

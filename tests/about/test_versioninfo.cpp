@@ -74,6 +74,8 @@ class TestVersionInfo : public QObject {
 private slots:
     void allTwelveStrings();
     void firstTranslationWins();
+    void translationAsWritten_data();
+    void translationAsWritten();
     void appVersion_data();
     void appVersion();
     void failures_data();
@@ -123,6 +125,33 @@ void TestVersionInfo::firstTranslationWins() {
     QCOMPARE(ReadExeVersionData(r, "a").CompanyName, std::string("KESTRIX TR"));
 }
 
+// The first pair comes from the value's first four bytes, whatever type and
+// length its writer stored.
+void TestVersionInfo::translationAsWritten_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("length");
+    QTest::newRow("binary, in bytes") << 0 << 4;
+    QTest::newRow("text type, in units") << 1 << 2;
+    QTest::newRow("text type, length 0") << 1 << 0;
+    QTest::newRow("length 0") << 0 << 0;
+    QTest::newRow("shorter than one pair") << 0 << 2;
+    QTest::newRow("longer than its node") << 0 << 0x100;
+}
+
+void TestVersionInfo::translationAsWritten() {
+    QFETCH(int, type);
+    QFETCH(int, length);
+    MemoryVersionResource r;
+    auto& block = r.files["a"] = *vb::Build(Kestrix());
+    const std::size_t translation = block.size() - 36; // the last node, one pair
+    block[translation + 2] = static_cast<std::uint8_t>(length);
+    block[translation + 3] = static_cast<std::uint8_t>(length >> 8);
+    block[translation + 4] = static_cast<std::uint8_t>(type);
+    const TEXEVersionData d = ReadExeVersionData(r, "a");
+    QCOMPARE(d.CompanyName, std::string("KESTRIX"));
+    QCOMPARE(d.ProductName, std::string("Zentaro"));
+}
+
 void TestVersionInfo::appVersion_data() {
     QTest::addColumn<uint>("ms");
     QTest::addColumn<QString>("version");
@@ -156,8 +185,8 @@ void TestVersionInfo::failures_data() {
                                 << "System Error.  Code: 5.\r\ntext for 5";
     QTest::newRow("no translation") << "no translation"
                                     << "A call to an OS function failed";
-    QTest::newRow("empty translation") << "empty translation"
-                                       << "A call to an OS function failed";
+    QTest::newRow("translation cut inside its node") << "cut translation"
+                                                     << "A call to an OS function failed";
     QTest::newRow("cut-off block") << "cut"
                                    << "A call to an OS function failed";
 }
@@ -174,10 +203,11 @@ void TestVersionInfo::failures() {
         r.files.clear();
     if (kind == "read")
         r.failRead = true;
-    if (kind == "empty translation") {
-        // The Translation node ends the block: header, "Translation", padding, one pair.
+    if (kind == "cut translation") {
+        // The Translation node ends the block: header, "Translation", padding, one
+        // pair. Its node now ends two bytes into the pair.
         auto& block = r.files["a"];
-        block[block.size() - 36 + 2] = 2; // a value shorter than one pair
+        block[block.size() - 36] = 34;
     }
     if (kind == "cut")
         r.files["a"].resize(40);
@@ -187,7 +217,7 @@ void TestVersionInfo::failures() {
     } catch (const OSError& e) {
         QCOMPARE(QString::fromStdString(e.what()), message);
     }
-    if (kind != "no translation" && kind != "empty translation")
+    if (kind != "no translation" && kind != "cut translation")
         QCOMPARE(ReadExeFileVersion(r, "a"), kNoFileVersion);
     QVERIFY_THROWS_EXCEPTION(OSError, ReadAppIdentity(r, "a"));
 }
