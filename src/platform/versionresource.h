@@ -46,7 +46,14 @@ public:
 
 std::unique_ptr<VersionResource> CreateVersionResource();
 
-// Full path of the running program's executable file; empty if unknown.
+// Full path of the running program's executable file; empty if unknown. Once
+// the file has been deleted or replaced (a package upgrade), the path no longer
+// leads to the program that runs.
 std::string CurrentExecutablePath();
+
+// A path that opens the running program's own image, valid in this process
+// only: it still reaches the file the program was started from after that file
+// has been deleted or replaced. For reading the program's own version block.
+std::string RunningExecutableImage();
 
 } // namespace zentaro::platform

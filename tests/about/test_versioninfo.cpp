@@ -1,10 +1,11 @@
 // The program's identity from an executable's version block.
-#include "../platform/elffixture.h"
 #include "about/versioninfo.h"
 #include "platform/versionblock.h"
+#include "support/elffixture.h"
 
 #include <QtTest>
 #include <cerrno>
+#include <cstdio>
 #include <map>
 
 using namespace zentaro;
@@ -84,6 +85,8 @@ private slots:
     void fromFileOnDisk();
     void realExecutables_data();
     void realExecutables();
+    void fileGoneWhileRunning_data();
+    void fileGoneWhileRunning();
 };
 
 // Every field from its own string; PrivateBuild is absent and alone stays empty.
@@ -276,6 +279,42 @@ void TestVersionInfo::realExecutables() {
     const TEXEVersionData d = ReadExeVersionData(*resources, path.toStdString());
     QCOMPARE(QString::fromStdString(d.OriginalFileName), QFileInfo(path).fileName());
     QCOMPARE(d.FileVersion, std::string("1.0.0.0"));
+}
+
+// A running program whose file is deleted, or replaced as by a package upgrade,
+// still reads its identity from the image it runs from.
+void TestVersionInfo::fileGoneWhileRunning_data() {
+    QTest::addColumn<bool>("replaced");
+    QTest::newRow("deleted") << false;
+    QTest::newRow("replaced") << true;
+}
+
+void TestVersionInfo::fileGoneWhileRunning() {
+    QFETCH(bool, replaced);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString copy = dir.filePath("zentaro-probe");
+    QVERIFY(QFile::copy(QStringLiteral(ZENTARO_IDENTITY_PROBE), copy));
+    QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner | QFile::ExeOwner));
+
+    QProcess probe;
+    probe.start(copy, {});
+    QVERIFY(probe.waitForStarted(30000));
+    if (replaced) {
+        const QString next = dir.filePath("zentaro-probe.new");
+        QVERIFY(testing::WriteFile(next.toStdString(), {'n', 'e', 'w'}));
+        QCOMPARE(
+            std::rename(QFile::encodeName(next).constData(), QFile::encodeName(copy).constData()),
+            0);
+    } else {
+        QVERIFY(QFile::remove(copy));
+    }
+    probe.write("go\n");
+    probe.closeWriteChannel();
+    QVERIFY(probe.waitForFinished(30000));
+    QCOMPARE(QString::fromUtf8(probe.readAllStandardOutput()),
+             QString("KESTRIX - Zentaro\n1.0\nby name: error\n"));
+    QCOMPARE(probe.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestVersionInfo)
