@@ -43,10 +43,12 @@ TEXEVersionData ReadExeVersionData(const platform::VersionResource& resources,
     if (block.empty())
         RaiseOSError(resources, error);
 
+    // Only the first pair counts: language, then code page. It is taken from the
+    // value's first four bytes whatever type and length the writer stored, as
+    // long as they lie inside the node.
     const auto translation = resources.QueryValue(block, "\\VarFileInfo\\Translation\\");
     if (!translation || translation->bytes.size() < 4)
         RaiseOSError(resources, 0); // a query sets no error code
-    // Only the first pair counts: language, then code page.
     const std::uint32_t pair = platform::versionblock::ReadU32(translation->bytes, 0);
     char key[16];
     std::snprintf(key, sizeof key, "%.4x%.4x", pair & 0xFFFF, pair >> 16);

@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     env.identity = [] {
         const auto resources = platform::CreateVersionResource();
         const zentaro::AppIdentity id =
-            zentaro::ReadAppIdentity(*resources, platform::CurrentExecutablePath());
+            zentaro::ReadAppIdentity(*resources, platform::RunningExecutableImage());
         return zentaro::cli::Identity{id.AppTitle, id.AppProductName, id.AppVersion};
     };
     const auto registry = platform::CreateSystemRegistry();

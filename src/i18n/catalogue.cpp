@@ -1,6 +1,7 @@
 #include "i18n/catalogue.h"
 
-#include <QCoreApplication>
+#include "platform/files.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -57,24 +58,25 @@ QString FromCp1252(QByteArrayView bytes) {
 // page, and 1252 is the one of the Western Windows systems such tables come from.
 // The table holds digits, commas and ASCII file names in practice, so this choice
 // only matters for unusual file names.
-QString DecodeCodeTable(const QByteArray& bytes) {
+QString DecodeCodeTable(QByteArrayView bytes) {
     if (bytes.startsWith("\xEF\xBB\xBF"))
-        return QString::fromUtf8(QByteArrayView(bytes).sliced(3));
+        return QString::fromUtf8(bytes.sliced(3));
     if (bytes.startsWith("\xFF\xFE"))
-        return QStringDecoder(QStringConverter::Utf16LE)(QByteArrayView(bytes).sliced(2));
+        return QStringDecoder(QStringConverter::Utf16LE)(bytes.sliced(2));
     if (bytes.startsWith("\xFE\xFF"))
-        return QStringDecoder(QStringConverter::Utf16BE)(QByteArrayView(bytes).sliced(2));
+        return QStringDecoder(QStringConverter::Utf16BE)(bytes.sliced(2));
     return FromCp1252(bytes);
 }
 
-std::optional<QByteArray> ReadFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
+// Language files and the code table are read whole and only when they are regular
+// files of sensible size: a FIFO, a device or a huge file in their place leaves the
+// program in English instead of stalling or exhausting memory.
+std::optional<std::string> ReadFile(const QString& path) {
+    return platform::ReadRegularFile(QFile::encodeName(path).toStdString(), kMaxLanguageFileBytes);
+}
+
+QByteArrayView View(const std::string& bytes) {
+    return QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 // The file name of the code table's first line for this identifier, or nothing.
@@ -83,7 +85,7 @@ QString WantedFileName(const QString& codeTablePath, platform::LanguageId id) {
     if (!bytes)
         return {}; // an unreadable table counts as an empty one
     const QString idText = QString::number(id);
-    for (const QString& line : SplitLines(DecodeCodeTable(*bytes))) {
+    for (const QString& line : SplitLines(DecodeCodeTable(View(*bytes)))) {
         const qsizetype comma = line.indexOf(u',');
         if (comma < 0)
             continue;
@@ -162,16 +164,14 @@ void LanguageState::Load(const QString& languagesFolder, const QString& fileName
     if (chosen.isEmpty() || !IsBareFileName(chosen))
         return;
 
+    // A file that is missing, is no regular file, or cannot be read leaves the program
+    // in English, with no half-set state that would name a language never loaded.
     const QString path = languagesFolder_ + u'/' + chosen;
-    if (!QFileInfo(path).isFile())
-        return;
-    // A file that is there but cannot be read leaves the program in English, with no
-    // half-set state that would name a language that was never loaded.
     const auto bytes = ReadFile(path);
     if (!bytes)
         return;
 
-    QByteArrayView content(*bytes);
+    QByteArrayView content = View(*bytes);
     if (content.startsWith("\xEF\xBB\xBF"))
         content = content.sliced(3);
     const qsizetype suffix = chosen.indexOf(kLanguageSuffix);
@@ -205,7 +205,14 @@ LanguageState& ProcessLanguage() {
 } // namespace
 
 QString DefaultLanguagesFolder() {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/Languages");
+    // From the platform, not the application object: the folder is needed before one
+    // exists, and must not depend on it.
+    QString folder = QFile::decodeName(QByteArray::fromStdString(platform::ExecutableFolder()));
+    if (folder.isEmpty())
+        return {}; // unknown: no folder, so English
+    if (!folder.endsWith(u'/'))
+        folder += u'/';
+    return folder + QStringLiteral("Languages");
 }
 
 void LoadLanguage(const QString& FileName) {

@@ -4,8 +4,12 @@
 
 #include <QString>
 #include <QStringList>
+#include <cstddef>
 
 namespace zentaro::i18n {
+
+// Language files and the code table are a few KiB; one larger than this is not read.
+inline constexpr std::size_t kMaxLanguageFileBytes = 4 * 1024 * 1024;
 
 // One loaded interface language: which language files there are, which one was
 // chosen, and its lines. Filled once by Load, read-only afterwards, so lookups from
@@ -15,7 +19,8 @@ public:
     // Looks in languagesFolder only. An empty (or blank) fileName chooses the file
     // through the folder's code table and the user's display language; a bare file
     // name loads that file directly. Nothing is reported: whatever cannot be found or
-    // read leaves the state in English.
+    // read leaves the state in English, and so does a file that is not a regular file
+    // or is larger than kMaxLanguageFileBytes.
     void Load(const QString& languagesFolder, const QString& fileName,
               const platform::UserLanguage& user);
 
@@ -45,7 +50,8 @@ QStringList SplitLines(QStringView text);
 
 // --- The program's one language, set up once at start-up. ---
 
-// The folder "Languages" beside the running executable.
+// The folder "Languages" beside the running executable; works without an
+// application object. Empty when the executable's folder is unknown.
 QString DefaultLanguagesFolder();
 
 // Loads the process-wide language from DefaultLanguagesFolder() for the user's

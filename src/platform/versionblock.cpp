@@ -65,7 +65,7 @@ struct Node {
     std::size_t keyBegin = 0;
     std::size_t keyEnd = 0; // at the key's zero character
     std::size_t valueBegin = 0;
-    std::size_t valueSize = 0; // bytes
+    std::uint16_t declaredLength = 0; // wValueLength as stored
     bool text = false;
     std::size_t childrenBegin = 0;
 };
@@ -80,9 +80,8 @@ std::optional<Node> ParseNode(std::span<const std::uint8_t> block, std::size_t o
         return std::nullopt;
     Node n;
     n.end = offset + length;
-    const std::size_t valueLength = ReadU16(block, offset + 2);
-    const std::uint16_t type = ReadU16(block, offset + 4);
-    n.text = type == 1;
+    n.declaredLength = ReadU16(block, offset + 2);
+    n.text = ReadU16(block, offset + 4) == 1;
     n.keyBegin = offset + kHeaderSize;
     std::size_t p = n.keyBegin;
     while (p + 2 <= n.end && ReadU16(block, p) != 0)
@@ -91,17 +90,11 @@ std::optional<Node> ParseNode(std::span<const std::uint8_t> block, std::size_t o
         return std::nullopt; // key without its zero
     n.keyEnd = p;
     n.valueBegin = std::min(Align4(p + 2), n.end);
-    // Text lengths count UTF-16 units; some writers count bytes, so a text may
-    // reach to the node's end but no further.
-    const std::size_t room = n.end - n.valueBegin;
-    if (n.text) {
-        n.valueSize = std::min(valueLength * 2, room);
-    } else {
-        if (valueLength > room)
-            return std::nullopt;
-        n.valueSize = valueLength;
-    }
-    n.childrenBegin = std::min(Align4(n.valueBegin + n.valueSize), n.end);
+    // Children follow the value as its stored length places it. That length is
+    // only trusted this far: it never moves the children out of the node.
+    const std::size_t valueSize = n.text ? std::size_t{n.declaredLength} * 2 : n.declaredLength;
+    n.childrenBegin =
+        std::min(Align4(n.valueBegin + std::min(valueSize, n.end - n.valueBegin)), n.end);
     return n;
 }
 
@@ -200,20 +193,9 @@ std::optional<VersionValue> Query(std::span<const std::uint8_t> block, std::stri
     if (!node)
         return std::nullopt;
     VersionValue v;
+    v.bytes = block.subspan(node->valueBegin, node->end - node->valueBegin);
+    v.declaredLength = node->declaredLength;
     v.text = node->text;
-    if (node->text) {
-        if (node->valueSize == 0)
-            return v; // an empty text
-        // A text counts only with its zero inside the node.
-        for (std::size_t p = node->valueBegin; p + 2 <= node->end; p += 2) {
-            if (ReadU16(block, p) == 0) {
-                v.bytes = block.subspan(node->valueBegin, p + 2 - node->valueBegin);
-                return v;
-            }
-        }
-        return std::nullopt;
-    }
-    v.bytes = block.subspan(node->valueBegin, node->valueSize);
     return v;
 }
 
@@ -234,17 +216,21 @@ std::u16string Utf8ToUtf16(std::string_view s) {
     while (i < s.size()) {
         const unsigned char b = static_cast<unsigned char>(s[i]);
         char32_t cp = 0xFFFD;
+        char32_t least = 0; // the smallest code point that needs this many bytes
         std::size_t extra = 0;
         if (b < 0x80) {
             cp = b;
         } else if ((b & 0xE0) == 0xC0) {
             cp = b & 0x1F;
+            least = 0x80;
             extra = 1;
         } else if ((b & 0xF0) == 0xE0) {
             cp = b & 0x0F;
+            least = 0x800;
             extra = 2;
         } else if ((b & 0xF8) == 0xF0) {
             cp = b & 0x07;
+            least = 0x10000;
             extra = 3;
         } else {
             extra = 0; // a stray continuation byte
@@ -258,7 +244,9 @@ std::u16string Utf8ToUtf16(std::string_view s) {
             }
             cp = (cp << 6) | (static_cast<unsigned char>(s[i]) & 0x3F);
         }
-        if (!ok || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        // A longer form than needed is no character either: it would give a
+        // character such as the backslash a second spelling that checks miss.
+        if (!ok || cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
             cp = 0xFFFD;
         if (cp >= 0x10000) {
             cp -= 0x10000;

@@ -43,9 +43,12 @@ struct Contents {
 // Nothing when a node would outgrow the 16-bit lengths of the layout.
 std::optional<std::vector<std::uint8_t>> Build(const Contents& contents);
 
+// The value of the node at subBlock (see VersionResource::QueryValue): nothing
+// when a node on the way is missing or does not lie whole inside its parent.
+// The stored value length is handed back but not relied on.
 std::optional<VersionValue> Query(std::span<const std::uint8_t> block, std::string_view subBlock);
 
-// A text value as UTF-8, up to its zero character.
+// A text value as UTF-8, up to its zero character or the end of its node.
 std::string TextOf(const VersionValue& value);
 
 std::uint32_t ReadU32(std::span<const std::uint8_t> bytes, std::size_t offset);

@@ -10,7 +10,15 @@ namespace zentaro::platform {
 
 // A value found in a version block: a view into the block it was found in.
 struct VersionValue {
-    std::span<const std::uint8_t> bytes; // text values: UTF-16LE up to and with their zero
+    // From the value's start to the end of its node: all that the value can
+    // occupy. Writers disagree on what the stored length counts (UTF-16 units
+    // with or without the zero, bytes, or nothing at all), so a text is read up
+    // to its zero character or the node's end. A node's children, if it has
+    // any, follow the value within these bytes.
+    std::span<const std::uint8_t> bytes;
+    // The value length as stored: bytes for binary values, usually UTF-16
+    // units for texts.
+    std::uint16_t declaredLength = 0;
     bool text = false;
 };
 
@@ -38,7 +46,14 @@ public:
 
 std::unique_ptr<VersionResource> CreateVersionResource();
 
-// Full path of the running program's executable file; empty if unknown.
+// Full path of the running program's executable file; empty if unknown. Once
+// the file has been deleted or replaced (a package upgrade), the path no longer
+// leads to the program that runs.
 std::string CurrentExecutablePath();
+
+// A path that opens the running program's own image, valid in this process
+// only: it still reaches the file the program was started from after that file
+// has been deleted or replaced. For reading the program's own version block.
+std::string RunningExecutableImage();
 
 } // namespace zentaro::platform

@@ -1,10 +1,11 @@
 // The program's identity from an executable's version block.
-#include "../platform/elffixture.h"
 #include "about/versioninfo.h"
 #include "platform/versionblock.h"
+#include "support/elffixture.h"
 
 #include <QtTest>
 #include <cerrno>
+#include <cstdio>
 #include <map>
 
 using namespace zentaro;
@@ -74,6 +75,8 @@ class TestVersionInfo : public QObject {
 private slots:
     void allTwelveStrings();
     void firstTranslationWins();
+    void translationAsWritten_data();
+    void translationAsWritten();
     void appVersion_data();
     void appVersion();
     void failures_data();
@@ -82,6 +85,8 @@ private slots:
     void fromFileOnDisk();
     void realExecutables_data();
     void realExecutables();
+    void fileGoneWhileRunning_data();
+    void fileGoneWhileRunning();
 };
 
 // Every field from its own string; PrivateBuild is absent and alone stays empty.
@@ -123,6 +128,33 @@ void TestVersionInfo::firstTranslationWins() {
     QCOMPARE(ReadExeVersionData(r, "a").CompanyName, std::string("KESTRIX TR"));
 }
 
+// The first pair comes from the value's first four bytes, whatever type and
+// length its writer stored.
+void TestVersionInfo::translationAsWritten_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("length");
+    QTest::newRow("binary, in bytes") << 0 << 4;
+    QTest::newRow("text type, in units") << 1 << 2;
+    QTest::newRow("text type, length 0") << 1 << 0;
+    QTest::newRow("length 0") << 0 << 0;
+    QTest::newRow("shorter than one pair") << 0 << 2;
+    QTest::newRow("longer than its node") << 0 << 0x100;
+}
+
+void TestVersionInfo::translationAsWritten() {
+    QFETCH(int, type);
+    QFETCH(int, length);
+    MemoryVersionResource r;
+    auto& block = r.files["a"] = *vb::Build(Kestrix());
+    const std::size_t translation = block.size() - 36; // the last node, one pair
+    block[translation + 2] = static_cast<std::uint8_t>(length);
+    block[translation + 3] = static_cast<std::uint8_t>(length >> 8);
+    block[translation + 4] = static_cast<std::uint8_t>(type);
+    const TEXEVersionData d = ReadExeVersionData(r, "a");
+    QCOMPARE(d.CompanyName, std::string("KESTRIX"));
+    QCOMPARE(d.ProductName, std::string("Zentaro"));
+}
+
 void TestVersionInfo::appVersion_data() {
     QTest::addColumn<uint>("ms");
     QTest::addColumn<QString>("version");
@@ -156,8 +188,8 @@ void TestVersionInfo::failures_data() {
                                 << "System Error.  Code: 5.\r\ntext for 5";
     QTest::newRow("no translation") << "no translation"
                                     << "A call to an OS function failed";
-    QTest::newRow("empty translation") << "empty translation"
-                                       << "A call to an OS function failed";
+    QTest::newRow("translation cut inside its node") << "cut translation"
+                                                     << "A call to an OS function failed";
     QTest::newRow("cut-off block") << "cut"
                                    << "A call to an OS function failed";
 }
@@ -174,10 +206,11 @@ void TestVersionInfo::failures() {
         r.files.clear();
     if (kind == "read")
         r.failRead = true;
-    if (kind == "empty translation") {
-        // The Translation node ends the block: header, "Translation", padding, one pair.
+    if (kind == "cut translation") {
+        // The Translation node ends the block: header, "Translation", padding, one
+        // pair. Its node now ends two bytes into the pair.
         auto& block = r.files["a"];
-        block[block.size() - 36 + 2] = 2; // a value shorter than one pair
+        block[block.size() - 36] = 34;
     }
     if (kind == "cut")
         r.files["a"].resize(40);
@@ -187,7 +220,7 @@ void TestVersionInfo::failures() {
     } catch (const OSError& e) {
         QCOMPARE(QString::fromStdString(e.what()), message);
     }
-    if (kind != "no translation" && kind != "empty translation")
+    if (kind != "no translation" && kind != "cut translation")
         QCOMPARE(ReadExeFileVersion(r, "a"), kNoFileVersion);
     QVERIFY_THROWS_EXCEPTION(OSError, ReadAppIdentity(r, "a"));
 }
@@ -246,6 +279,42 @@ void TestVersionInfo::realExecutables() {
     const TEXEVersionData d = ReadExeVersionData(*resources, path.toStdString());
     QCOMPARE(QString::fromStdString(d.OriginalFileName), QFileInfo(path).fileName());
     QCOMPARE(d.FileVersion, std::string("1.0.0.0"));
+}
+
+// A running program whose file is deleted, or replaced as by a package upgrade,
+// still reads its identity from the image it runs from.
+void TestVersionInfo::fileGoneWhileRunning_data() {
+    QTest::addColumn<bool>("replaced");
+    QTest::newRow("deleted") << false;
+    QTest::newRow("replaced") << true;
+}
+
+void TestVersionInfo::fileGoneWhileRunning() {
+    QFETCH(bool, replaced);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString copy = dir.filePath("zentaro-probe");
+    QVERIFY(QFile::copy(QStringLiteral(ZENTARO_IDENTITY_PROBE), copy));
+    QVERIFY(QFile::setPermissions(copy, QFile::ReadOwner | QFile::ExeOwner));
+
+    QProcess probe;
+    probe.start(copy, {});
+    QVERIFY(probe.waitForStarted(30000));
+    if (replaced) {
+        const QString next = dir.filePath("zentaro-probe.new");
+        QVERIFY(testing::WriteFile(next.toStdString(), {'n', 'e', 'w'}));
+        QCOMPARE(
+            std::rename(QFile::encodeName(next).constData(), QFile::encodeName(copy).constData()),
+            0);
+    } else {
+        QVERIFY(QFile::remove(copy));
+    }
+    probe.write("go\n");
+    probe.closeWriteChannel();
+    QVERIFY(probe.waitForFinished(30000));
+    QCOMPARE(QString::fromUtf8(probe.readAllStandardOutput()),
+             QString("KESTRIX - Zentaro\n1.0\nby name: error\n"));
+    QCOMPARE(probe.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestVersionInfo)

@@ -150,6 +150,7 @@ private slots:
     void executableUnwritableOutput();
     void executableFailedRunUnderMemoryLimit();
     void executableShowsThisMachine();
+    void executableWhoseFileIsGone();
     void executableInterrupted_data();
     void executableInterrupted();
 };
@@ -563,6 +564,20 @@ void TestCli::executableShowsThisMachine() {
     // The child inherits this process's affinity mask.
     QCOMPARE(lines[3],
              QString("Threads: %1").arg(platform::CreateSystemInfo()->Basic().logicalProcessors));
+}
+
+// A package upgrade replaces the program's file while it runs; the running
+// program still knows who it is.
+void TestCli::executableWhoseFileIsGone() {
+    Child child;
+    QVERIFY(RunThroughShell(
+        R"(t=$(mktemp) && cp "$0" "$t" && chmod 700 "$t" && exec 3<"$t" && rm "$t" &&
+                               /proc/self/fd/3 "$@")",
+        {"--json", "--info"}, child));
+    QCOMPARE(child.exitCode, 0);
+    const QJsonObject root = ParseJson(child.out.toStdString());
+    QCOMPARE(root["product"].toString(), QString("Zentaro"));
+    QCOMPARE(root["version"].toString(), QString("1.0"));
 }
 
 void TestCli::executableInterrupted_data() {

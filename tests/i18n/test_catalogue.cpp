@@ -1,5 +1,8 @@
 #include "i18n/catalogue.h"
+#include "support/specialfiles.h"
+#include "support/userlanguage.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,17 +15,9 @@
 
 using zentaro::i18n::LanguageState;
 using zentaro::platform::LanguageId;
+using zentaro::testing::FixedUserLanguage;
 
 namespace {
-
-class FixedUserLanguage final : public zentaro::platform::UserLanguage {
-public:
-    explicit FixedUserLanguage(LanguageId id) : id_(id) {}
-    LanguageId DisplayLanguageId() const override { return id_; }
-
-private:
-    LanguageId id_;
-};
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
@@ -62,12 +57,17 @@ private slots:
     void loadsByName();
     void unreadableFileStaysEnglish_data();
     void unreadableFileStaysEnglish();
+    void specialFilesStayEnglish_data();
+    void specialFilesStayEnglish();
+    void sizeCap_data();
+    void sizeCap();
     void lookup_data();
     void lookup();
     void translateTextIn_data();
     void translateTextIn();
     void processWideState();
     void lookupsFromManyThreads();
+    void defaultFolderWithoutApplication();
 };
 
 void TestCatalogue::withoutFolderEverythingStaysEnglish() {
@@ -273,6 +273,71 @@ void TestCatalogue::unreadableFileStaysEnglish() {
     QCOMPARE(state.TranslateText("Yes"), QString("Yes"));
 }
 
+// A code table or language file that is a FIFO, an endless device or a huge file
+// is not read: the program starts at once, in English.
+void TestCatalogue::specialFilesStayEnglish_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("kind");
+    const QString table = "LanguageCodes.csv";
+    const QString language = "German.lang.txt";
+    QTest::newRow("code table FIFO") << table << "fifo";
+    QTest::newRow("code table links to /dev/zero") << table << "device";
+    QTest::newRow("code table of 100 MB") << table << "large";
+    QTest::newRow("language file FIFO") << language << "fifo";
+    QTest::newRow("language file links to /dev/zero") << language << "device";
+    QTest::newRow("language file of 100 MB") << language << "large";
+}
+
+void TestCatalogue::specialFilesStayEnglish() {
+    QFETCH(QString, file);
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // What each file would hold if it were read: this user's language is German.
+    const QByteArray table = "1031,German.lang.txt\n";
+    const QByteArray german = "{Yes}Ja\n";
+    const QString special = dir.filePath(file);
+    for (const auto& [name, bytes] : {std::pair{QString("LanguageCodes.csv"), table},
+                                      std::pair{QString("German.lang.txt"), german}}) {
+        if (name != file)
+            WriteFile(dir.filePath(name), bytes);
+    }
+    if (kind == "fifo")
+        QVERIFY(zentaro::testing::MakeFifo(special));
+    else if (kind == "device")
+        QVERIFY(zentaro::testing::MakeDeviceLink(special));
+    else
+        QVERIFY(zentaro::testing::MakeSparseFile(special, 100'000'000,
+                                                 file.endsWith(".csv") ? table : german));
+
+    LanguageState state;
+    QVERIFY(zentaro::testing::FinishesInTime(
+        [&] { state.Load(dir.path(), {}, FixedUserLanguage(1031)); }, {special}));
+    QCOMPARE(state.LanguageFiles(), QStringList{"German.lang.txt"});
+    QVERIFY(state.LanguageFilePath().isEmpty());
+    QVERIFY(state.CurrentLanguageName().isEmpty());
+    QCOMPARE(state.TranslateText("Yes"), QString("Yes"));
+}
+
+void TestCatalogue::sizeCap_data() {
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<QString>("yes");
+    const auto cap = qint64(zentaro::i18n::kMaxLanguageFileBytes);
+    QTest::newRow("at the cap") << cap << "Ja";
+    QTest::newRow("one byte more") << cap + 1 << "Yes";
+}
+
+void TestCatalogue::sizeCap() {
+    QFETCH(qint64, size);
+    QFETCH(QString, yes);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(zentaro::testing::MakeSparseFile(dir.filePath("German.lang.txt"), size, "{Yes}Ja\n"));
+    LanguageState state;
+    state.Load(dir.path(), "German.lang.txt", FixedUserLanguage(1031));
+    QCOMPARE(state.TranslateText("Yes"), yes);
+}
+
 void TestCatalogue::lookup_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
@@ -376,5 +441,25 @@ void TestCatalogue::lookupsFromManyThreads() {
     QCOMPARE(wrong.load(), 0);
 }
 
-QTEST_GUILESS_MAIN(TestCatalogue)
+// Start-up may ask for the folder before any application object exists; it is
+// beside the executable all the same, and asking costs no warning.
+void TestCatalogue::defaultFolderWithoutApplication() {
+    QVERIFY(!QCoreApplication::instance()); // this test program makes none
+    static QStringList messages;
+    messages.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& text) { messages << text; });
+    const QString folder = zentaro::i18n::DefaultLanguagesFolder();
+    zentaro::i18n::LoadLanguage(QString());
+    qInstallMessageHandler(previous);
+
+    QCOMPARE(messages, QStringList());
+    QCOMPARE(QFileInfo(folder).fileName(), QString("Languages"));
+    QCOMPARE(QFileInfo(QFileInfo(folder).path()).canonicalFilePath(),
+             QFileInfo(QStringLiteral(ZENTARO_BIN_DIR "/tests")).canonicalFilePath());
+    QCOMPARE(zentaro::i18n::LanguagesFolder(), folder);
+}
+
+// No application object: the catalogue must do without one.
+QTEST_APPLESS_MAIN(TestCatalogue)
 #include "test_catalogue.moc"

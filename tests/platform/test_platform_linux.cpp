@@ -1,16 +1,20 @@
 // The Linux sources behind the platform interfaces: ELF version sections, the
-// processor key built from /proc and /sys, the clock, the system information.
-#include "elffixture.h"
+// processor key built from /proc and /sys, the clock, the system information,
+// whole-file reads and the program's own file.
 #include "platform/clockspeed.h"
+#include "platform/files.h"
 #include "platform/linux/elfsection.h"
 #include "platform/linux/systeminfo_linux.h"
 #include "platform/linux/versionresource_linux.h"
 #include "platform/registry.h"
 #include "platform/versionblock.h"
+#include "support/elffixture.h"
+#include "support/specialfiles.h"
 
 #include <QtTest>
 #include <cerrno>
 #include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace zentaro;
@@ -60,6 +64,13 @@ private slots:
     void processorKey();
     void otherKeysDoNotExist();
     void clockReadsAfresh();
+    void kilohertzNearTheLimits_data();
+    void kilohertzNearTheLimits();
+    void specialMachineFiles_data();
+    void specialMachineFiles();
+    void readRegularFile_data();
+    void readRegularFile();
+    void runningImage();
     void architecture_data();
     void architecture();
     void affinityCount();
@@ -90,6 +101,8 @@ void TestPlatformLinux::versionSection_data() {
     QTest::newRow("empty file") << QByteArray() << 0 << ENOEXEC;
     QTest::newRow("missing file") << QByteArray("<missing>") << 0 << ENOENT;
     QTest::newRow("folder") << QByteArray("<folder>") << 0 << EISDIR;
+    QTest::newRow("FIFO") << QByteArray("<fifo>") << 0 << ENOEXEC;
+    QTest::newRow("link to a device") << QByteArray("<device>") << 0 << ENOEXEC;
 }
 
 void TestPlatformLinux::versionSection() {
@@ -99,16 +112,29 @@ void TestPlatformLinux::versionSection() {
     const QString path = tmp_.filePath(QTest::currentDataTag());
     if (contents == "<folder>")
         QVERIFY(QDir().mkpath(path));
+    else if (contents == "<fifo>")
+        QVERIFY(testing::MakeFifo(path));
+    else if (contents == "<device>")
+        QVERIFY(testing::MakeDeviceLink(path));
     else if (contents != "<missing>")
         QVERIFY(testing::WriteFile(path.toStdString(), FromQByteArray(contents)));
 
     const auto resources = CreateVersionResource();
-    int code = -1;
-    QCOMPARE(int(resources->BlockSize(path.toStdString(), code)), size);
-    QCOMPARE(code, error);
+    int sizeCode = -1;
+    int readCode = -1;
+    std::uint32_t blockSize = 0;
+    bool read = false;
     Bytes buffer(std::max(size, 1));
-    QCOMPARE(resources->ReadBlock(path.toStdString(), buffer, code), size > 0);
-    QCOMPARE(code, error);
+    QVERIFY(testing::FinishesInTime(
+        [&] {
+            blockSize = resources->BlockSize(path.toStdString(), sizeCode);
+            read = resources->ReadBlock(path.toStdString(), buffer, readCode);
+        },
+        {path}));
+    QCOMPARE(int(blockSize), size);
+    QCOMPARE(sizeCode, error);
+    QCOMPARE(read, size > 0);
+    QCOMPARE(readCode, error);
     if (size > 0) {
         QCOMPARE(buffer, SmallBlock());
         const auto company =
@@ -234,6 +260,192 @@ void TestPlatformLinux::clockReadsAfresh() {
     QCOMPARE(clock->QueryCurrentClockSpeed(), 1200);
     QVERIFY(QFile::remove(cur) && QFile::remove(root + "/proc/cpuinfo"));
     QCOMPARE(clock->QueryCurrentClockSpeed(), -1);
+}
+
+// kHz figures at and past the limits of the numbers they become: a figure that
+// does not fit counts as absent and the next source is asked.
+void TestPlatformLinux::kilohertzNearTheLimits_data() {
+    QTest::addColumn<QByteArray>("khz"); // base_frequency and scaling_cur_freq alike
+    QTest::addColumn<bool>("nominal");   // acpi_cppc/nominal_freq of 3700 MHz present
+    QTest::addColumn<QString>("base");   // ~MHz
+    QTest::addColumn<int>("current");
+    QTest::newRow("64-bit limit") << QByteArray("9223372036854775807\n") << true << "3700" << 2600;
+    QTest::newRow("64-bit limit, then cpu MHz")
+        << QByteArray("9223372036854775807\n") << false << "2600" << 2600;
+    QTest::newRow("past 64 bits") << QByteArray("9223372036854775808\n") << true << "3700" << 2600;
+    QTest::newRow("largest 32-bit MHz")
+        << QByteArray("4294967295499\n") << true << "4294967295" << 2600;
+    QTest::newRow("rounds past 32-bit MHz")
+        << QByteArray("4294967295500\n") << true << "3700" << 2600;
+    QTest::newRow("largest int MHz")
+        << QByteArray("2147483647499\n") << true << "2147483647" << 2147483647;
+    QTest::newRow("rounds past int MHz")
+        << QByteArray("2147483647500\n") << true << "2147483648" << 2600;
+    QTest::newRow("negative") << QByteArray("-3800000\n") << true << "3700" << 2600;
+}
+
+void TestPlatformLinux::kilohertzNearTheLimits() {
+    QFETCH(QByteArray, khz);
+    QFETCH(bool, nominal);
+    QFETCH(QString, base);
+    QFETCH(int, current);
+    const QString root = tmp_.filePath(QString("limits-") + QTest::currentDataTag());
+    const QString cpu0 = root + "/sys/devices/system/cpu/cpu0";
+    QVERIFY(WriteText(root + "/proc/cpuinfo", "processor\t: 0\ncpu MHz\t\t: 2599.998\n\n"));
+    QVERIFY(WriteText(cpu0 + "/cpufreq/base_frequency", khz));
+    QVERIFY(WriteText(cpu0 + "/cpufreq/scaling_cur_freq", khz));
+    if (nominal)
+        QVERIFY(WriteText(cpu0 + "/acpi_cppc/nominal_freq", "3700\n"));
+
+    const auto key = CreateSystemRegistry(root.toStdString())
+                         ->OpenKeyReadOnly(RegistryRoot::LocalMachine, kProcessorKeyPath);
+    QVERIFY(key && key->ValueExists("~MHz"));
+    QCOMPARE(QString::number(key->ReadInteger("~MHz")), base);
+    QCOMPARE(CreateClockSpeedSource(root.toStdString())->QueryCurrentClockSpeed(), current);
+}
+
+// A machine-fact file that is a FIFO, a device or too large counts as absent:
+// nothing waits on it or reads it whole, and the next source is asked.
+void TestPlatformLinux::specialMachineFiles_data() {
+    QTest::addColumn<QString>("file"); // under the root
+    QTest::addColumn<QString>("kind"); // fifo, device, large
+    QTest::addColumn<QString>("name"); // "<none>": no value
+    QTest::addColumn<int>("base");
+    QTest::addColumn<int>("current");
+    const QString cpuinfo = "/proc/cpuinfo";
+    const QString cpufreq = "/sys/devices/system/cpu/cpu0/cpufreq/";
+    const QString nominal = "/sys/devices/system/cpu/cpu0/acpi_cppc/nominal_freq";
+    // Regular files: cpuinfo of 2600 MHz, nominal_freq 3700, scaling_cur_freq 3400000.
+    QTest::newRow("cpuinfo FIFO") << cpuinfo << "fifo"
+                                  << "<none>" << 3700 << 3400;
+    QTest::newRow("cpuinfo device") << cpuinfo << "device"
+                                    << "<none>" << 3700 << 3400;
+    QTest::newRow("base_frequency FIFO") << cpufreq + "base_frequency"
+                                         << "fifo"
+                                         << "Plain CPU" << 3700 << 3400;
+    QTest::newRow("base_frequency device") << cpufreq + "base_frequency"
+                                           << "device"
+                                           << "Plain CPU" << 3700 << 3400;
+    QTest::newRow("base_frequency past the cap") << cpufreq + "base_frequency"
+                                                 << "large"
+                                                 << "Plain CPU" << 3700 << 3400;
+    QTest::newRow("nominal_freq FIFO") << nominal << "fifo"
+                                       << "Plain CPU" << 2600 << 3400;
+    QTest::newRow("scaling_cur_freq FIFO") << cpufreq + "scaling_cur_freq"
+                                           << "fifo"
+                                           << "Plain CPU" << 3700 << 2600;
+    QTest::newRow("scaling_cur_freq device") << cpufreq + "scaling_cur_freq"
+                                             << "device"
+                                             << "Plain CPU" << 3700 << 2600;
+}
+
+void TestPlatformLinux::specialMachineFiles() {
+    QFETCH(QString, file);
+    QFETCH(QString, kind);
+    QFETCH(QString, name);
+    QFETCH(int, base);
+    QFETCH(int, current);
+    const QString root = tmp_.filePath(QString("special-") + QTest::currentDataTag());
+    const QString cpu0 = root + "/sys/devices/system/cpu/cpu0";
+    const std::pair<QString, QByteArray> regular[] = {
+        {root + "/proc/cpuinfo",
+         "processor\t: 0\nmodel name\t: Plain CPU\ncpu MHz\t\t: 2599.998\n\n"},
+        {cpu0 + "/acpi_cppc/nominal_freq", "3700\n"},
+        {cpu0 + "/cpufreq/scaling_cur_freq", "3400000\n"},
+    };
+    const QString special = root + file;
+    for (const auto& [path, text] : regular) {
+        if (path != special)
+            QVERIFY(WriteText(path, text));
+    }
+    QVERIFY(QDir().mkpath(QFileInfo(special).absolutePath()));
+    if (kind == "fifo")
+        QVERIFY(testing::MakeFifo(special));
+    else if (kind == "device")
+        QVERIFY(testing::MakeDeviceLink(special));
+    else // a number the reader would take if it read past the cap
+        QVERIFY(WriteText(special, "3800000" + QByteArray(8 * 1024, ' ')));
+
+    std::unique_ptr<RegistryKey> key;
+    int sample = -2;
+    QVERIFY(testing::FinishesInTime(
+        [&] {
+            key = CreateSystemRegistry(root.toStdString())
+                      ->OpenKeyReadOnly(RegistryRoot::LocalMachine, kProcessorKeyPath);
+            sample = CreateClockSpeedSource(root.toStdString())->QueryCurrentClockSpeed();
+        },
+        {special}));
+    QVERIFY(key);
+    QCOMPARE(key->ValueExists("ProcessorNameString"), name != "<none>");
+    if (name != "<none>")
+        QCOMPARE(QString::fromStdString(key->ReadString("ProcessorNameString")), name);
+    QCOMPARE(int(key->ReadInteger("~MHz")), base);
+    QCOMPARE(sample, current);
+}
+
+// Whole regular files up to the cap, and nothing else.
+void TestPlatformLinux::readRegularFile_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("size"); // of a regular file
+    QTest::addColumn<bool>("read");
+    const int cap = 100 * 1024; // more than one read's worth
+    QTest::newRow("empty") << "regular" << 0 << true;
+    QTest::newRow("at the cap") << "regular" << cap << true;
+    QTest::newRow("one past the cap") << "regular" << cap + 1 << false;
+    QTest::newRow("sparse, far past the cap") << "sparse" << 0 << false;
+    QTest::newRow("link to a regular file") << "link" << 10 << true;
+    QTest::newRow("FIFO") << "fifo" << 0 << false;
+    QTest::newRow("link to a device") << "device" << 0 << false;
+    QTest::newRow("folder") << "folder" << 0 << false;
+    QTest::newRow("missing") << "missing" << 0 << false;
+}
+
+void TestPlatformLinux::readRegularFile() {
+    QFETCH(QString, kind);
+    QFETCH(int, size);
+    QFETCH(bool, read);
+    const std::size_t cap = 100 * 1024;
+    const QString path = tmp_.filePath(QString("whole-") + QTest::currentDataTag());
+    QByteArray contents(size, '\0');
+    for (int i = 0; i < size; ++i)
+        contents[i] = char('a' + i % 26);
+    if (kind == "regular") {
+        QVERIFY(WriteText(path, contents));
+    } else if (kind == "link") {
+        QVERIFY(WriteText(path + ".target", contents));
+        QVERIFY(QFile::link(path + ".target", path));
+    } else if (kind == "sparse") {
+        QVERIFY(testing::MakeSparseFile(path, qint64(1) << 30, "head"));
+    } else if (kind == "fifo") {
+        QVERIFY(testing::MakeFifo(path));
+    } else if (kind == "device") {
+        QVERIFY(testing::MakeDeviceLink(path));
+    } else if (kind == "folder") {
+        QVERIFY(QDir().mkpath(path));
+    }
+    std::optional<std::string> got;
+    QVERIFY(
+        testing::FinishesInTime([&] { got = ReadRegularFile(path.toStdString(), cap); }, {path}));
+    QCOMPARE(got.has_value(), read);
+    if (read)
+        QCOMPARE(QByteArray::fromStdString(*got), contents);
+}
+
+// The running image opens the executable file itself, and the folder is that
+// file's folder.
+void TestPlatformLinux::runningImage() {
+    const std::string path = CurrentExecutablePath();
+    QVERIFY(!path.empty());
+    struct stat byPath {};
+    struct stat byImage {};
+    QCOMPARE(::stat(path.c_str(), &byPath), 0);
+    QCOMPARE(::stat(RunningExecutableImage().c_str(), &byImage), 0);
+    QCOMPARE(byImage.st_dev, byPath.st_dev);
+    QCOMPARE(byImage.st_ino, byPath.st_ino);
+    QCOMPARE(QString::fromStdString(ExecutableFolder()),
+             QFileInfo(QString::fromStdString(path)).absolutePath());
+    QCOMPARE(QFileInfo(QString::fromStdString(ExecutableFolder())).canonicalFilePath(),
+             QFileInfo(QStringLiteral(ZENTARO_BIN_DIR "/tests")).canonicalFilePath());
 }
 
 void TestPlatformLinux::architecture_data() {

@@ -1,5 +1,6 @@
-// The version-block layout: queries as the Windows reader answers them, and
-// blocks that do not hold together.
+// The version-block layout: queries as the Windows reader answers them, values
+// whose stored lengths follow other writers' habits, and blocks that do not
+// hold together.
 #include "platform/versionblock.h"
 
 #include <QtTest>
@@ -82,9 +83,13 @@ private slots:
     void strings_data();
     void strings();
     void fixedInfoAndTranslation();
+    void lengthsAsWritten_data();
+    void lengthsAsWritten();
     void brokenBlocks_data();
     void brokenBlocks();
     void everyTruncation();
+    void conversions_data();
+    void conversions();
     void randomMutations();
 };
 
@@ -130,7 +135,8 @@ void TestVersionBlock::fixedInfoAndTranslation() {
 
     const auto fixed = vb::Query(block, "\\");
     QVERIFY(fixed && !fixed->text);
-    QCOMPARE(fixed->bytes.size(), vb::kFixedInfoSize);
+    QCOMPARE(fixed->declaredLength, vb::kFixedInfoSize);
+    QVERIFY(fixed->bytes.size() >= vb::kFixedInfoSize); // the root's children follow
     QCOMPARE(vb::ReadU32(fixed->bytes, 0), vb::kFixedInfoSignature);
     QCOMPARE(vb::ReadU32(fixed->bytes, 8), 1u << 16 | 10);
     QCOMPARE(vb::ReadU32(fixed->bytes, 12), 2u << 16 | 3);
@@ -139,8 +145,65 @@ void TestVersionBlock::fixedInfoAndTranslation() {
         const auto t = vb::Query(block, path);
         QVERIFY2(t, path);
         QCOMPARE(t->bytes.size(), 8u);
+        QCOMPARE(t->declaredLength, 8u);
         QCOMPARE(vb::ReadU32(t->bytes, 0), 0x04B00409u); // language low, code page high
     }
+}
+
+// Writers differ in what a value's stored length counts: UTF-16 units with or
+// without the zero, bytes, or nothing. A text reads from its start to its zero
+// or its node's end whatever the length says, and the stored length never
+// moves a neighbour.
+void TestVersionBlock::lengthsAsWritten_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("length");    // stored in place of the value length
+    QTest::addColumn<bool>("dropZero"); // the text's zero overwritten: it runs to the node's end
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("size"); // bytes handed back
+    const QString company = "\\StringFileInfo\\040904b0\\CompanyName";
+    const QString translation = "\\VarFileInfo\\Translation";
+    // "KESTRIX" and its zero: 8 units, 16 bytes, to the end of its node.
+    QTest::newRow("units with the zero") << company << 8 << false << "KESTRIX" << 16;
+    QTest::newRow("length 0") << company << 0 << false << "KESTRIX" << 16;
+    QTest::newRow("units without the zero") << company << 7 << false << "KESTRIX" << 16;
+    QTest::newRow("shorter count") << company << 3 << false << "KESTRIX" << 16;
+    QTest::newRow("bytes") << company << 16 << false << "KESTRIX" << 16;
+    QTest::newRow("beyond the node") << company << 0xFFFF << false << "KESTRIX" << 16;
+    QTest::newRow("no zero before the node's end") << company << 8 << true << "KESTRIXX" << 16;
+    QTest::newRow("binary value beyond its node") << translation << 0x0100 << false << "" << 8;
+    QTest::newRow("binary value shorter than stored") << translation << 2 << false << "" << 8;
+}
+
+void TestVersionBlock::lengthsAsWritten() {
+    QFETCH(QString, path);
+    QFETCH(int, length);
+    QFETCH(bool, dropZero);
+    QFETCH(QString, text);
+    QFETCH(int, size);
+    Bytes b = SampleBlock();
+    const std::string name = path.section('\\', -1).toStdString();
+    std::size_t node = NodeOf(b, name);
+    if (name == "CompanyName") // the English one, second in the file
+        node = NodeOf(Bytes(b.begin() + node + 2, b.end()), name) + node + 2;
+    QVERIFY(node != std::string::npos);
+    PutU16(b, node + 2, static_cast<std::uint16_t>(length));
+    if (dropZero) {
+        const std::size_t nodeLength = b[node] | b[node + 1] << 8;
+        PutU16(b, node + nodeLength - 2, 'X');
+    }
+
+    const auto v = vb::Query(b, path.toStdString());
+    QVERIFY(v);
+    QCOMPARE(int(v->bytes.size()), size);
+    QCOMPARE(int(v->declaredLength), length);
+    if (v->text)
+        QCOMPARE(QString::fromStdString(vb::TextOf(*v)), text);
+    // The strings beside it are found as before.
+    const auto next = vb::Query(b, "\\StringFileInfo\\040904b0\\OriginalFileName");
+    QVERIFY(next);
+    QCOMPARE(vb::TextOf(*next), std::string("zentaro-cli"));
+    QVERIFY(vb::Query(b, "\\StringFileInfo\\040704b0\\Comments"));
+    QVERIFY(AllQueriesStayInside(b));
 }
 
 void TestVersionBlock::brokenBlocks_data() {
@@ -151,9 +214,6 @@ void TestVersionBlock::brokenBlocks_data() {
     QTest::newRow("string longer than its table") << "string length" << company;
     QTest::newRow("zero-length node") << "zero length" << company;
     QTest::newRow("key without its zero") << "key unterminated" << company;
-    QTest::newRow("text without its zero") << "text unterminated" << company;
-    QTest::newRow("binary value past its node") << "value length"
-                                                << "\\VarFileInfo\\Translation";
     QTest::newRow("empty block") << "empty"
                                  << "\\";
     QTest::newRow("header only") << "header only"
@@ -169,7 +229,6 @@ void TestVersionBlock::brokenBlocks() {
         NodeOf(Bytes(b.begin() + company + 2, b.end()), "CompanyName") + company + 2;
     const std::size_t translation = NodeOf(b, "Translation");
     QVERIFY(company != std::string::npos && translation != std::string::npos);
-    const std::uint16_t englishLength = b[englishCompany] | b[englishCompany + 1] << 8;
     if (damage == "root length") {
         PutU16(b, 0, static_cast<std::uint16_t>(b.size() + 4));
     } else if (damage == "string length") {
@@ -179,12 +238,6 @@ void TestVersionBlock::brokenBlocks() {
     } else if (damage == "key unterminated") {
         // The node ends inside its own key.
         PutU16(b, englishCompany, 6 + 2 * 5);
-    } else if (damage == "text unterminated") {
-        // Value "KESTRIX" fills the node to its end, its zero overwritten.
-        const std::size_t zero = englishCompany + englishLength - 2;
-        PutU16(b, zero, 'X');
-    } else if (damage == "value length") {
-        PutU16(b, translation + 2, 0x0100);
     } else if (damage == "empty") {
         b.clear();
     } else if (damage == "header only") {
@@ -204,6 +257,42 @@ void TestVersionBlock::everyTruncation() {
                  qPrintable(QString("cut at %1").arg(n)));
         QVERIFY2(AllQueriesStayInside(cut), qPrintable(QString("cut at %1").arg(n)));
     }
+}
+
+// UTF-8 in, UTF-16 out and back: what is not a character in shortest form
+// becomes U+FFFD.
+void TestVersionBlock::conversions_data() {
+    QTest::addColumn<QByteArray>("utf8");
+    QTest::addColumn<QString>("utf16");
+    QTest::addColumn<QByteArray>("back"); // UTF-8 of utf16
+    const QByteArray replacement = "\xEF\xBF\xBD";
+    QTest::newRow("ASCII") << QByteArray("KESTRIX") << "KESTRIX" << QByteArray("KESTRIX");
+    QTest::newRow("two, three and four bytes")
+        << QByteArray("\xC2\xA9\xE2\x82\xAC\xF0\x9F\x9A\x80")
+        << QString::fromUtf8("\u00A9\u20AC\U0001F680")
+        << QByteArray("\xC2\xA9\xE2\x82\xAC\xF0\x9F\x9A\x80");
+    QTest::newRow("overlong slash")
+        << QByteArray("a\xC0\xAF") << QString("a\uFFFD") << "a" + replacement;
+    QTest::newRow("overlong three bytes")
+        << QByteArray("\xE0\x80\xAF") << QString("\uFFFD") << replacement;
+    QTest::newRow("overlong four bytes")
+        << QByteArray("\xF0\x80\x80\xAF") << QString("\uFFFD") << replacement;
+    QTest::newRow("encoded surrogate")
+        << QByteArray("\xED\xA0\x80") << QString("\uFFFD") << replacement;
+    QTest::newRow("past U+10FFFF")
+        << QByteArray("\xF4\x90\x80\x80") << QString("\uFFFD") << replacement;
+    QTest::newRow("cut short, then ASCII")
+        << QByteArray("\xE2\x82x") << QString("\uFFFDx") << replacement + "x";
+    QTest::newRow("stray continuation") << QByteArray("\x80") << QString("\uFFFD") << replacement;
+}
+
+void TestVersionBlock::conversions() {
+    QFETCH(QByteArray, utf8);
+    QFETCH(QString, utf16);
+    QFETCH(QByteArray, back);
+    const std::u16string wide = vb::Utf8ToUtf16(utf8.toStdString());
+    QCOMPARE(QString::fromStdU16String(wide), utf16);
+    QCOMPARE(QByteArray::fromStdString(vb::Utf16ToUtf8(wide)), back);
 }
 
 // Seeded random damage: lengths, keys and values overwritten, blocks cut.

@@ -1,31 +1,17 @@
 #include "procfs.h"
 
-#include <cerrno>
+#include "platform/files.h"
+#include "regularfile.h"
+
 #include <charconv>
 #include <cmath>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace zentaro::platform::linux_impl {
 
 namespace {
 
-constexpr std::size_t kMaxBlock = 64 * 1024; // one processor's lines are a few KiB
-
-class Fd {
-public:
-    explicit Fd(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
+constexpr std::size_t kMaxBlock = 64 * 1024;   // one processor's lines are a few KiB
+constexpr std::size_t kMaxFactFile = 4 * 1024; // a sysfs value is one short line
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\n'))
@@ -39,18 +25,15 @@ std::string_view Trim(std::string_view s) {
 } // namespace
 
 std::optional<std::string> ReadFirstProcessorBlock(const std::string& cpuinfoPath) {
-    Fd fd(cpuinfoPath);
-    if (fd.get() < 0)
-        return std::nullopt;
+    const OpenedFile file = OpenRegularFile(cpuinfoPath);
+    if (!file.fd)
+        return std::nullopt; // missing, or a folder, FIFO or device in its place
     std::string content;
     char buffer[4096];
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return std::nullopt; // a folder, or a read error
-        }
+        const long n = ReadSome(file.fd.get(), buffer, sizeof buffer);
+        if (n < 0)
+            return std::nullopt;
         if (n == 0)
             break;
         const std::size_t searchFrom = content.size() > 0 ? content.size() - 1 : 0;
@@ -106,22 +89,18 @@ std::optional<long long> CpuinfoMhz(std::string_view block, long long max) {
 }
 
 std::optional<long long> KhzToMhz(long long khz, long long max) {
-    const long long mhz = (khz + 500) / 1000;
+    if (khz < 0)
+        return std::nullopt;
+    // Halves round up. Adding 500 before dividing would overflow near the top.
+    const long long mhz = khz / 1000 + (khz % 1000 >= 500 ? 1 : 0);
     return mhz <= max ? std::optional<long long>(mhz) : std::nullopt;
 }
 
 std::optional<long long> ReadWholeNumber(const std::string& path) {
-    Fd fd(path);
-    if (fd.get() < 0)
+    const auto content = ReadRegularFile(path, kMaxFactFile);
+    if (!content)
         return std::nullopt;
-    char buffer[64];
-    ssize_t n;
-    do {
-        n = ::read(fd.get(), buffer, sizeof buffer);
-    } while (n < 0 && errno == EINTR);
-    if (n <= 0 || static_cast<std::size_t>(n) == sizeof buffer)
-        return std::nullopt;
-    const std::string_view text = Trim(std::string_view(buffer, static_cast<std::size_t>(n)));
+    const std::string_view text = Trim(*content);
     long long value = 0;
     const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || ptr != text.data() + text.size() || value < 0)

@@ -22,10 +22,12 @@ std::optional<long long> RoundedDecimal(std::string_view text, long long max);
 // The first processor's "cpu MHz" in a block, rounded, if it fits under max.
 std::optional<long long> CpuinfoMhz(std::string_view block, long long max);
 
-// A kHz figure from cpufreq in whole MHz, rounded, if it fits under max.
+// A kHz figure from cpufreq in whole MHz, rounded, if it is not negative and
+// fits under max.
 std::optional<long long> KhzToMhz(long long khz, long long max);
 
-// A small sysfs file holding one whole number.
+// A small regular file (a few KiB at most) holding one whole number, such as a
+// sysfs value. Nothing for anything else in its place.
 std::optional<long long> ReadWholeNumber(const std::string& path);
 
 } // namespace zentaro::platform::linux_impl

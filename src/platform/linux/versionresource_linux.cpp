@@ -2,11 +2,10 @@
 
 #include "elfsection.h"
 #include "platform/versionblock.h"
+#include "regularfile.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zentaro::platform {
@@ -24,6 +23,12 @@ std::string CurrentExecutablePath() {
     return path;
 }
 
+std::string RunningExecutableImage() {
+    // Opening the link itself reaches the file the process runs from, even
+    // after that file was deleted or replaced; its target name would not.
+    return "/proc/self/exe";
+}
+
 namespace linux_impl {
 
 namespace {
@@ -32,13 +37,9 @@ namespace {
 constexpr std::uint64_t kMaxBlock = 0xFFFF;
 
 struct Located {
-    int fd = -1;
+    FileDescriptor fd;
     ElfSection section;
     int error = 0;
-    ~Located() {
-        if (fd >= 0)
-            ::close(fd);
-    }
 };
 
 bool PreadAll(int fd, std::uint64_t offset, void* destination, std::size_t size) {
@@ -57,26 +58,21 @@ bool PreadAll(int fd, std::uint64_t offset, void* destination, std::size_t size)
 }
 
 void Locate(const std::string& fileName, Located& l) {
-    l.fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (l.fd < 0) {
-        l.error = errno;
+    OpenedFile file = OpenRegularFile(fileName);
+    if (!file.fd) {
+        // A FIFO or device is no executable, and is never waited on.
+        l.error = file.kind == FileKind::Folder  ? EISDIR
+                  : file.kind == FileKind::Other ? ENOEXEC
+                                                 : file.error;
         return;
     }
-    struct stat st {};
-    if (::fstat(l.fd, &st) != 0) {
-        l.error = errno;
-        return;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        l.error = S_ISDIR(st.st_mode) ? EISDIR : ENOEXEC;
-        return;
-    }
-    const int fd = l.fd;
+    l.fd = std::move(file.fd);
+    const int fd = l.fd.get();
     bool notElf = false;
     const auto section =
         FindElfSection([fd](std::uint64_t offset, void* destination,
                             std::size_t size) { return PreadAll(fd, offset, destination, size); },
-                       static_cast<std::uint64_t>(st.st_size), kVersionSection, &notElf);
+                       file.size, kVersionSection, &notElf);
     if (!section || section->size == 0 || section->size > kMaxBlock) {
         l.error = notElf ? ENOEXEC : ENODATA;
         return;
@@ -102,7 +98,7 @@ bool LinuxVersionResource::ReadBlock(const std::string& fileName, std::span<std:
         return false;
     // The file may have changed since its size was asked for; take what fits.
     const std::size_t size = std::min<std::uint64_t>(l.section.size, buffer.size());
-    if (!PreadAll(l.fd, l.section.offset, buffer.data(), size)) {
+    if (!PreadAll(l.fd.get(), l.section.offset, buffer.data(), size)) {
         error = EIO;
         return false;
     }

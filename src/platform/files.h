@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace zentaro::platform {
+
+// The whole contents of a regular file (links followed) that holds at most
+// maxBytes bytes. Nothing when the path names anything else (a folder, FIFO,
+// socket or device), cannot be opened or read, or holds more than maxBytes.
+// Never waits for a writer and never reads more than maxBytes + 1 bytes, so a
+// file of the wrong kind or size costs neither time nor memory.
+std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes);
+
+// The folder of the running program's executable file, without a trailing
+// separator; empty if unknown. Needs no application object.
+std::string ExecutableFolder();
+
+} // namespace zentaro::platform

@@ -1,0 +1,116 @@
+#include "platform/files.h"
+#include "platform/versionresource.h"
+#include "regularfile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zentaro::platform {
+
+namespace linux_impl {
+
+FileDescriptor::~FileDescriptor() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+namespace {
+FileKind KindOf(mode_t mode) {
+    if (S_ISREG(mode))
+        return FileKind::Regular;
+    return S_ISDIR(mode) ? FileKind::Folder : FileKind::Other;
+}
+} // namespace
+
+OpenedFile OpenRegularFile(const std::string& path) {
+    OpenedFile file;
+    struct stat st {};
+    // Opening a device can have effects of its own; look before touching it.
+    if (::stat(path.c_str(), &st) != 0) {
+        file.error = errno;
+        return file;
+    }
+    file.kind = KindOf(st.st_mode);
+    if (file.kind != FileKind::Regular)
+        return file;
+    // Not waiting: the path may have become a FIFO since it was looked at.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd) {
+        file.kind = FileKind::Unknown;
+        file.error = errno;
+        return file;
+    }
+    if (::fstat(fd.get(), &st) != 0) {
+        file.kind = FileKind::Unknown;
+        file.error = errno;
+        return file;
+    }
+    file.kind = KindOf(st.st_mode);
+    if (file.kind != FileKind::Regular)
+        return file;
+    // Plain blocking reads from here on; the flag has no use for a regular file.
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags != -1)
+        ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+    file.size = static_cast<std::uint64_t>(st.st_size);
+    file.fd = std::move(fd);
+    return file;
+}
+
+long ReadSome(int fd, void* destination, std::size_t size) {
+    for (;;) {
+        const ssize_t n = ::read(fd, destination, size);
+        if (n >= 0 || errno != EINTR)
+            return static_cast<long>(n);
+    }
+}
+
+} // namespace linux_impl
+
+std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes) {
+    const linux_impl::OpenedFile file = linux_impl::OpenRegularFile(path);
+    if (!file.fd)
+        return std::nullopt;
+    // The reported size is only a hint: /proc and /sys files report 0 or a page.
+    const std::size_t limit = maxBytes < SIZE_MAX ? maxBytes + 1 : maxBytes;
+    constexpr std::size_t kChunk = 64 * 1024;
+    std::string content;
+    content.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(file.size, maxBytes)));
+    while (content.size() < limit) {
+        const std::size_t used = content.size();
+        const std::size_t want = std::min(kChunk, limit - used);
+        content.resize(used + want);
+        const long n = linux_impl::ReadSome(file.fd.get(), content.data() + used, want);
+        if (n < 0)
+            return std::nullopt;
+        content.resize(used + static_cast<std::size_t>(n));
+        if (n == 0)
+            return content;
+    }
+    return std::nullopt; // more than maxBytes
+}
+
+std::string ExecutableFolder() {
+    // The folder part stays right even when the file itself has been deleted
+    // and the kernel reports its name with " (deleted)" appended.
+    const std::string path = CurrentExecutablePath();
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {};
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+} // namespace zentaro::platform

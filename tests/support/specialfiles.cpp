@@ -1,0 +1,62 @@
+#include "support/specialfiles.h"
+
+#include <QFile>
+#include <QtGlobal>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace zentaro::testing {
+
+bool MakeFifo(const QString& path) {
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+}
+
+bool MakeDeviceLink(const QString& path, const QString& device) {
+    return QFile::link(device, path);
+}
+
+bool MakeSparseFile(const QString& path, qint64 size, const QByteArray& head) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    if (file.write(head) != head.size())
+        return false;
+    return file.resize(size); // extending leaves a hole
+}
+
+namespace {
+// A writer that comes and goes: a reader waiting in open() gets through, and
+// its reads then end at once.
+void Release(const QStringList& fifos) {
+    for (const QString& fifo : fifos) {
+        const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    }
+}
+} // namespace
+
+bool FinishesInTime(const std::function<void()>& work, const QStringList& fifos,
+                    std::chrono::milliseconds deadline) {
+    std::packaged_task<void()> task(work);
+    std::future<void> done = task.get_future();
+    std::thread runner(std::move(task));
+    bool inTime = done.wait_for(deadline) == std::future_status::ready;
+    if (!inTime) {
+        // Keep releasing: the reader may open the FIFO more than once.
+        const auto giveUp = std::chrono::steady_clock::now() + deadline;
+        while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+            if (std::chrono::steady_clock::now() > giveUp)
+                qFatal("a reader is still stuck after its files were released");
+            Release(fifos);
+        }
+    }
+    runner.join();
+    done.get(); // passes on what work threw
+    return inTime;
+}
+
+} // namespace zentaro::testing

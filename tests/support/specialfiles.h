@@ -1,0 +1,30 @@
+#pragma once
+
+// Files of the kinds a reader must refuse without hanging or filling memory,
+// made at run time inside a test's temporary folder.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <chrono>
+#include <functional>
+
+namespace zentaro::testing {
+
+// A FIFO with no writer: a blocking open for reading waits forever.
+bool MakeFifo(const QString& path);
+
+// A symbolic link to a device, by default /dev/zero: endless bytes to read.
+bool MakeDeviceLink(const QString& path, const QString& device = QStringLiteral("/dev/zero"));
+
+// A file of size bytes that takes no room on disk: head, then a hole of zeros.
+bool MakeSparseFile(const QString& path, qint64 size, const QByteArray& head = {});
+
+// Runs work on a thread of its own and waits up to deadline for it to end.
+// Past the deadline, a reader stuck on one of the fifos is set free by opening
+// and closing it for writing, so that the fault shows as a failed test (false)
+// rather than a hung one. A thread that stays stuck even then aborts the test
+// program.
+bool FinishesInTime(const std::function<void()>& work, const QStringList& fifos = {},
+                    std::chrono::milliseconds deadline = std::chrono::seconds(30));
+
+} // namespace zentaro::testing
