@@ -37,14 +37,13 @@ const char* LayerName(Layer layer) {
 }
 
 Layer LayerOf(const QString& target) {
-    if (target == u"zentaro_platform")
+    if (target == u"zentaro_platform" || target.startsWith(u"zentaro_platform_"))
         return Layer::Platform;
     if (target == u"zentaro_engine")
         return Layer::Engine;
     if (target.endsWith(u"_ui"))
         return Layer::Window;
-    if (target == u"zentaro" || target == u"zentaro_app" || target == u"zentaro-cli" ||
-        target == u"zentaro_cli_lib")
+    if (target == u"zentaro" || target == u"zentaro-cli" || target == u"zentaro_cli_lib")
         return Layer::FrontEnd;
     return Layer::Logic;
 }

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "engine/run.h"
+#include "platform/clockspeed.h"
+#include "platform/datafolders.h"
+#include "platform/elevation.h"
+#include "platform/opener.h"
+#include "platform/registry.h"
+#include "platform/systeminfo.h"
+#include "platform/userlanguage.h"
+#include "platform/versionresource.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace zentaro::app {
+
+// Everything the main window needs from around it. The program fills it from
+// the system; tests fill it with fixtures and seams.
+struct AppEnvironment {
+    std::shared_ptr<platform::VersionResource> versions;
+    // Read for the version block: the running image, so a replaced file does
+    // not change who the program is.
+    std::string executableImage;
+    // The program's folder (data folder, languages) and file (elevated restart).
+    std::string programFolder;
+    std::string executablePath;
+    std::shared_ptr<platform::DataFolders> dataFolders;
+    std::shared_ptr<platform::Elevation> elevation;
+    std::shared_ptr<platform::UserLanguage> userLanguage;
+    std::string languagesFolder;
+    std::shared_ptr<platform::Registry> registry;
+    std::shared_ptr<platform::SystemInfo> systemInfo;
+    std::shared_ptr<platform::ClockSpeedSource> clockSpeed;
+    std::shared_ptr<platform::Opener> opener;
+    std::string serverHost;
+
+    // The stopwatch of the runs (steady_clock when empty).
+    MonotonicClock runClock;
+    // Operations per worker instead of test length x 100,000,000; for tests.
+    std::optional<std::uint64_t> operationCountOverride;
+};
+
+} // namespace zentaro::app

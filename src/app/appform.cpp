@@ -1,0 +1,489 @@
+#include "app/appform.h"
+
+#include "app/queuedposter.h"
+#include "app/shellrules.h"
+#include "engine/rating.h"
+#include "engine/resulttext.h"
+#include "engine/workloads.h"
+#include "i18n/catalogue.h"
+#include "i18n/messagedlg.h"
+#include "sysinfo/processorinfo.h"
+#include "ui_appform.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QImage>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QScreen>
+#include <QShortcut>
+#include <QTimer>
+#include <algorithm>
+#include <exception>
+
+namespace zentaro::app {
+
+namespace {
+
+// The design resolution of the window's sizes.
+constexpr int kFormDpi = 96;
+constexpr int kClientWidth = 485;
+constexpr int kClientHeight = 420;
+constexpr int kTopAreaHeight = 137;
+constexpr int kMargin = 3;
+constexpr int kBarHeight = 25;
+
+QFont Tahoma(int pixels, bool bold = false) {
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+QString FromStd(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+TAppForm::TAppForm(AppEnvironment environment, QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::TAppForm>()), env_(std::move(environment)) {
+    ui->setupUi(this);
+
+    // Named separators, so that the one below "Run as Administrator" can be
+    // hidden with it.
+    N1 = ui->File1->insertSeparator(ui->Exit1);
+    N1->setObjectName(QStringLiteral("N1"));
+    N3 = ui->Help1->insertSeparator(ui->UpdateNotifications1);
+    N3->setObjectName(QStringLiteral("N3"));
+    UpdateNotificationsBar = ui->Help1->insertSeparator(ui->Language1);
+    UpdateNotificationsBar->setObjectName(QStringLiteral("UpdateNotificationsBar"));
+
+    testTypes_ = new QActionGroup(this);
+    testTypes_->setExclusive(true);
+    const std::pair<QAction*, void (TAppForm::*)()> types[] = {
+        {ui->Default1, &TAppForm::Default1Click},
+        {ui->IntegerArithmetic1, &TAppForm::IntegerArithmetic1Click},
+        {ui->FloatingPointArithmetic1, &TAppForm::FloatingPointArithmetic1Click},
+        {ui->rigonometric1, &TAppForm::rigonometric1Click},
+        {ui->BranchPredictionandControl1, &TAppForm::BranchPredictionandControl1Click},
+        {ui->BitwiseLogic1, &TAppForm::BitwiseLogic1Click},
+    };
+    for (const auto& [item, handler] : types) {
+        testTypes_->addAction(item);
+        connect(item, &QAction::triggered, this, handler);
+    }
+    connect(ui->Exit1, &QAction::triggered, this, &TAppForm::Exit1Click);
+    connect(ui->Help2, &QAction::triggered, this, &TAppForm::Help2Click);
+    connect(ui->RunasAdministrator1, &QAction::triggered, this,
+            &TAppForm::RunasAdministrator1Click);
+    connect(ui->Button1, &QPushButton::clicked, this, &TAppForm::Button1Click);
+    connect(ui->Button2, &QPushButton::clicked, this, &TAppForm::Button2Click);
+
+    // Fonts: Tahoma 11 px for the window, 16 px in the two areas, values bold.
+    setFont(Tahoma(11));
+    for (QLabel* caption : {ui->Label8, ui->Label1, ui->Label16, ui->Label18, ui->Label21})
+        caption->setFont(Tahoma(16));
+    for (QLabel* value : {ui->Label9, ui->Label2, ui->Label17, ui->Label19, ui->Label20})
+        value->setFont(Tahoma(16, true));
+    ui->GroupBox1->setFont(Tahoma(16));
+    for (QLabel* value : {ui->Label6, ui->Label7, ui->Label11})
+        value->setFont(Tahoma(16, true));
+    ui->LabelPercent->setFont(Tahoma(13));
+    for (QLabel* label : ui->centralwidget->findChildren<QLabel*>())
+        if (label != ui->Image1 && label != ui->Image2)
+            label->adjustSize();
+
+    ui->ButtonShare->setIcon(QIcon(QStringLiteral(":/icons/share48.svg")));
+    ui->ButtonTwitter->setIcon(QIcon(QStringLiteral(":/icons/x-logo.svg")));
+    ui->ButtonFacebook->setIcon(QIcon(QStringLiteral(":/icons/facebook.svg")));
+
+    // The grey cover over the right-hand part of the gradient.
+    QPalette cover = ui->Image2->palette();
+    cover.setColor(QPalette::Window,
+                   QColor(kCoverColour.red, kCoverColour.green, kCoverColour.blue));
+    ui->Image2->setPalette(cover);
+    ui->Image2->setAutoFillBackground(true);
+
+    // A fixed window of 485 x 420 client pixels: no resizing, no maximising.
+    ui->centralwidget->setFixedSize(kClientWidth, kClientHeight);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    LayOutTestArea();
+
+    // A thin bar along the bottom edge shows the progress of a long run; it
+    // moves nothing of the layout.
+    progress_ = new QProgressBar(ui->centralwidget);
+    progress_->setObjectName(QStringLiteral("RunProgress"));
+    progress_->setRange(0, 1000);
+    progress_->setTextVisible(false);
+    progress_->setGeometry(0, kClientHeight - 4, kClientWidth, 4);
+    progress_->hide();
+    progressTimer_ = new QTimer(this);
+    progressTimer_->setInterval(100);
+    connect(progressTimer_, &QTimer::timeout, this, &TAppForm::ShowProgress);
+    auto* stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(stop, &QShortcut::activated, this, &TAppForm::StopRun);
+
+    poster_ = std::make_shared<QueuedPoster>(this);
+    if (env_.systemInfo)
+        workers_ = std::max<std::uint32_t>(1, env_.systemInfo->Basic().logicalProcessors);
+    if (env_.clockSpeed)
+        sampler_.emplace(*env_.clockSpeed);
+
+    TimerMhz = new QTimer(this);
+    TimerMhz->setObjectName(QStringLiteral("TimerMhz"));
+    TimerMhz->setInterval(1000);
+    connect(TimerMhz, &QTimer::timeout, this, &TAppForm::TimerMhzTimer);
+    TimerChecker = new QTimer(this);
+    TimerChecker->setObjectName(QStringLiteral("TimerChecker"));
+    TimerChecker->setInterval(1000);
+    connect(TimerChecker, &QTimer::timeout, this, &TAppForm::TimerCheckerTimer);
+    TimerMhz->start();
+    TimerChecker->start();
+
+    FormCreate();
+
+    setFixedSize(sizeHint());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TAppForm::~TAppForm() {
+    FormDestroy();
+    poster_->detach();
+    if (running_) {
+        if (run_)
+            run_->requestStop();
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+// The steps of the window's creation, in order. A step that fails is shown in
+// the application's error box; the steps after it are skipped and the window
+// opens all the same.
+void TAppForm::FormCreate() {
+    try {
+        const TEXEVersionData version = ReadExeVersionData(*env_.versions, env_.executableImage);
+        identity_.AppCompanyName = version.CompanyName;
+        identity_.AppProductName = version.ProductName;
+        identity_.AppVersion =
+            FormatAppVersion(ReadExeFileVersion(*env_.versions, env_.executableImage));
+        identity_.AppTitle = identity_.AppCompanyName + " - " + identity_.AppProductName;
+        setWindowTitle(FromStd(identity_.AppTitle));
+
+        DataFolder_ = ChooseDataFolder(env_.programFolder, *env_.dataFolders,
+                                       identity_.AppCompanyName, identity_.AppProductName);
+
+        if (env_.elevation->IsElevated()) {
+            ui->RunasAdministrator1->setVisible(false);
+            N1->setVisible(false);
+        }
+
+        i18n::LoadLanguage(QString(), QString::fromStdString(env_.languagesFolder),
+                           *env_.userLanguage);
+        HighDPIGradientYukle();
+        StylePanel5();
+        // (Nothing to initialise for the clock-speed source here.)
+        GetCPUInfo();
+        ShowSystemCPUArchitecture();
+        KacMhzOlc();
+    } catch (const std::exception& e) {
+        ShowDefaultError(QString::fromUtf8(e.what()));
+    }
+}
+
+void TAppForm::FormDestroy() {}
+
+void TAppForm::ShowDefaultError(const QString& message) {
+    QString text = message;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text,
+                    QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+void TAppForm::SetValue(QLabel* label, const QString& text) {
+    label->setText(text);
+    label->adjustSize();
+}
+
+// --- Test types
+
+void TAppForm::SetTestType(QAction* item, std::string_view testType) {
+    TestType = std::string(testType);
+    item->setChecked(true);
+}
+
+void TAppForm::Default1Click() {
+    SetTestType(ui->Default1, TestTypeValue(WorkloadKind::Default));
+}
+void TAppForm::IntegerArithmetic1Click() {
+    SetTestType(ui->IntegerArithmetic1, TestTypeValue(WorkloadKind::IntegerArithmetic));
+}
+void TAppForm::FloatingPointArithmetic1Click() {
+    SetTestType(ui->FloatingPointArithmetic1, TestTypeValue(WorkloadKind::FloatingPoint));
+}
+void TAppForm::rigonometric1Click() {
+    SetTestType(ui->rigonometric1, TestTypeValue(WorkloadKind::Trigonometric));
+}
+void TAppForm::BranchPredictionandControl1Click() {
+    SetTestType(ui->BranchPredictionandControl1, TestTypeValue(WorkloadKind::Branch));
+}
+void TAppForm::BitwiseLogic1Click() {
+    SetTestType(ui->BitwiseLogic1, TestTypeValue(WorkloadKind::BitwiseLogic));
+}
+
+// --- Runs
+
+void TAppForm::Button1Click() {
+    StartRun(false);
+}
+
+void TAppForm::Button2Click() {
+    StartRun(true);
+}
+
+void TAppForm::StartRun(bool multiCore) {
+    if (running_)
+        return;
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    const int length = ui->SpinEdit1->settle();
+    OperationCount = env_.operationCountOverride.value_or(OperationCountForLength(length));
+    ui->Button1->setEnabled(false);
+    ui->Button2->setEnabled(false);
+    running_ = true;
+
+    const std::optional<WorkloadKind> kind = WorkloadForTestType(TestType);
+    if (!kind) {
+        RunOutcome refused;
+        refused.multiCore = multiCore;
+        refused.error = "unknown test type";
+        ShowOutcome(refused);
+        return;
+    }
+    RunRequest request{*kind, OperationCount, env_.runClock};
+    if (!request.clock)
+        request.clock = SteadyClockReading;
+    DisplayStep display = [this](const RunOutcome& outcome) { ShowOutcome(outcome); };
+    const auto post = QueuedPoster::PosterFor(poster_);
+    run_ = multiCore ? StartMultiCoreRun(request, workers_, post, display)
+                     : StartSingleCoreRun(request, post, display);
+    runTime_.start();
+    progressTimer_->start();
+}
+
+// The display step, on this window's thread.
+void TAppForm::ShowOutcome(const RunOutcome& outcome) {
+    if (!running_)
+        return;
+    running_ = false;
+    progressTimer_->stop();
+    progress_->hide();
+    const std::string separator = QLocale().decimalPoint().toStdString();
+    QLabel* speed = outcome.multiCore ? ui->Label11 : ui->Label7;
+    switch (outcome.status) {
+    case RunOutcome::Status::Completed:
+        SetValue(ui->Label6, FromStd(ElapsedText(outcome.elapsedSeconds, separator)));
+        SetValue(speed, FromStd(SpeedText(outcome.score, separator)));
+        ui->Label6->setEnabled(true);
+        speed->setEnabled(true);
+        ui->Button1->setEnabled(true);
+        ui->Button2->setEnabled(true);
+        ui->ButtonShare->setVisible(true);
+        ui->ButtonTwitter->setVisible(true);
+        ui->ButtonFacebook->setVisible(true);
+        SonucRenkHesapla(outcome.ratingValue());
+        break;
+    case RunOutcome::Status::TooShort:
+        // Under one whole millisecond there is no speed to show; the value
+        // stays greyed, as for a mode not yet tested.
+        SetValue(ui->Label6, FromStd(ElapsedText(outcome.elapsedSeconds, separator)));
+        ui->Label6->setEnabled(true);
+        SetValue(speed, QStringLiteral("Too short to measure"));
+        speed->setEnabled(false);
+        break;
+    case RunOutcome::Status::Stopped:
+    case RunOutcome::Status::Failed:
+        break; // no result: the labels keep what they showed
+    }
+    ui->Button1->setEnabled(true);
+    ui->Button2->setEnabled(true);
+    QApplication::restoreOverrideCursor();
+}
+
+void TAppForm::StopRun() {
+    if (running_ && run_)
+        run_->requestStop();
+}
+
+void TAppForm::ShowProgress() {
+    if (!running_ || !run_ || runTime_.elapsed() < 1000)
+        return;
+    progress_->setValue(static_cast<int>(std::clamp(run_->progress(), 0.0, 1.0) * 1000));
+    if (progress_->isHidden()) {
+        progress_->show();
+        progress_->raise();
+    }
+}
+
+void TAppForm::closeEvent(QCloseEvent* event) {
+    // Nothing waits for the workers: a run in progress is told to stop, and
+    // its result, should one still come, finds no window.
+    StopRun();
+    poster_->detach();
+    QMainWindow::closeEvent(event);
+}
+
+// --- Rating bar
+
+void TAppForm::LayOutTestArea() {
+    const int bottom = kClientHeight - (ui->Panel5->isHidden() ? 0 : kBarHeight);
+    ui->GroupBox1->setGeometry(kMargin, kTopAreaHeight + kMargin, kClientWidth - 2 * kMargin,
+                               bottom - kMargin - (kTopAreaHeight + kMargin));
+    ui->Panel5->setGeometry(0, kClientHeight - kBarHeight, kClientWidth, kBarHeight);
+}
+
+void TAppForm::HighDPIGradientYukle() {
+    const int width = ScaleDimension(kGradientWidth);
+    const int height = ScaleDimension(kGradientHeight);
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int x = 0; x < width; ++x) {
+        const Rgb c = GradientColour(x, width);
+        const QRgb rgb = qRgb(c.red, c.green, c.blue);
+        for (int y = 0; y < height; ++y)
+            image.setPixel(x, y, rgb);
+    }
+    ui->Image1->setPixmap(QPixmap::fromImage(image));
+}
+
+void TAppForm::StylePanel5() {
+    ui->Panel5->setFrameShape(QFrame::Box);
+    ui->Panel5->setFrameShadow(QFrame::Plain);
+    ui->Panel5->setLineWidth(1);
+    QPalette white = ui->Panel5->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    ui->Panel5->setPalette(white);
+    ui->Panel5->setAutoFillBackground(true);
+    ui->Image1->setGeometry(ui->Panel5->contentsRect());
+    ui->Image2->setGeometry(ui->Image1->x(), ui->Image1->y(), 0, ui->Image1->height());
+}
+
+void TAppForm::SonucRenkHesapla(double HizDegeri) {
+    // Positions are those of the panel's client area, inside its border.
+    const int origin = ui->Image1->x();
+    const int covered = CoveredPercent(HizDegeri);
+    if (covered == 0) {
+        ui->Image2->setGeometry(ui->Image2->x(), ui->Image2->y(), 0, ui->Image2->height());
+    } else {
+        const CoverGeometry cover = CoverFor(covered, ui->Panel5->width(), ui->Image1->width());
+        ui->Image2->setGeometry(origin + cover.left, ui->Image1->y(), cover.width,
+                                ui->Image1->height());
+    }
+    const std::string_view word = RatingWord(HizDegeri);
+    SetValue(ui->LabelPercent, QString::fromLatin1(word.data(), qsizetype(word.size())));
+    if (ui->Panel5->isHidden()) {
+        ui->Panel5->show();
+        LayOutTestArea();
+        const int top = (ui->Image1->height() - ui->LabelPercent->height()) / 2;
+        const int left = (ui->Image1->width() - ui->LabelPercent->width()) / 2;
+        ui->LabelPercent->move(origin + left, ui->Image1->y() + top);
+        ui->LabelPercent->raise();
+    }
+}
+
+// --- Processor facts
+
+int TAppForm::ScaleDimension(int X) const {
+    return app::ScaleDimension(X, logicalDpiX(), kFormDpi);
+}
+
+void TAppForm::ShrinkToMaximumFontSize(QLabel* MyLabel, int MaximumWidth) {
+    if (MyLabel->width() <= MaximumWidth)
+        return; // fits: left alone
+    const QFont original = MyLabel->font();
+    int start = original.pointSize();
+    if (start <= 0) // sized in pixels: the same size in points
+        start = qRound(original.pixelSize() * 72.0 / logicalDpiY());
+    // The label measures itself at each size, as it does when it sizes itself.
+    auto widthAt = [&](int points) {
+        QFont font = original;
+        font.setPointSize(points);
+        MyLabel->setFont(font);
+        return MyLabel->sizeHint().width();
+    };
+    const int points = ShrinkToFit(start, MaximumWidth, widthAt);
+    QFont font = original;
+    font.setPointSize(points);
+    MyLabel->setFont(font);
+    MyLabel->adjustSize();
+}
+
+void TAppForm::GetCPUInfo() {
+    const sysinfo::CpuInfo info = sysinfo::GetCPUInfo(*env_.registry);
+    SetValue(ui->Label9, FromStd(info.name));
+    SetValue(ui->Label19, FromStd(info.baseSpeed));
+    ShrinkToMaximumFontSize(ui->Label9, ScaleDimension(400));
+}
+
+void TAppForm::ShowSystemCPUArchitecture() {
+    const sysinfo::ArchitectureInfo info = sysinfo::ShowSystemCPUArchitecture(*env_.systemInfo);
+    SetValue(ui->Label2, FromStd(info.architecture));
+    SetValue(ui->Label17, FromStd(info.threads));
+}
+
+void TAppForm::KacMhzOlc() {
+    if (!sampler_)
+        return;
+    sampler_->Sample();
+    if (!sampler_->timerEnabled()) {
+        TimerMhz->stop(); // for good: the row stays as it was
+        return;
+    }
+    SetValue(ui->Label20, FromStd(sampler_->valueText()));
+    if (ui->Label20->isHidden()) {
+        ui->Label20->show();
+        ui->Label21->show();
+    }
+}
+
+void TAppForm::TimerMhzTimer() {
+    KacMhzOlc();
+}
+
+void TAppForm::TimerCheckerTimer() {
+    // The update check comes with the online services.
+}
+
+// --- Shell commands
+
+void TAppForm::Exit1Click() {
+    close();
+    QCoreApplication::quit();
+}
+
+void TAppForm::Help2Click() {
+    if (env_.opener)
+        env_.opener->OpenUrl(HelpAddress(env_.serverHost, identity_.AppProductName));
+}
+
+void TAppForm::RunasAdministrator1Click() {
+    using i18n::TranslateText;
+    const int answer = i18n::TranslatedMessageDlg(
+        TranslateText(QStringLiteral("Restart Application with Administrator Privileges?")),
+        i18n::MsgDlgType::Confirmation, i18n::MsgDlgBtn::Yes | i18n::MsgDlgBtn::No,
+        {TranslateText(QStringLiteral("Yes")), TranslateText(QStringLiteral("No"))},
+        TranslateText(QStringLiteral("Confirmation")));
+    if (answer != i18n::mrYes)
+        return;
+    env_.elevation->StartElevated(env_.executablePath);
+    // Whether or not the elevated copy started, this one ends.
+    Exit1Click();
+}
+
+} // namespace zentaro::app

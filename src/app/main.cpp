@@ -1,0 +1,17 @@
+// zentaro: the benchmark's window.
+#include "app/appform.h"
+#include "app/systemenvironment.h"
+#include "platform/instancemarker.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    // Marks that a copy runs; a second copy starts all the same.
+    const auto marker = zentaro::platform::CreateInstanceMarker("KESTRIX_Zentaro");
+    QApplication application(argc, argv);
+    QApplication::setApplicationDisplayName(QStringLiteral("Zentaro"));
+    zentaro::app::LoadApplicationFonts();
+    zentaro::app::TAppForm form(zentaro::app::SystemEnvironment());
+    form.show();
+    return application.exec();
+}

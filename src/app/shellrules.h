@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/datafolders.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace zentaro::app {
+
+// The product's name as it appears in the maker's web addresses: lower case,
+// each blank a hyphen ("Zentaro Pro" -> "zentaro-pro").
+std::string ProductSlug(std::string_view productName);
+
+// The online help: "http://<host>/help/<slug>/".
+std::string HelpAddress(std::string_view serverHost, std::string_view productName);
+
+inline constexpr int kMinTestLength = 1;
+inline constexpr int kMaxTestLength = 99'999;
+
+// The test length a text in the length field stands for: a whole number is
+// brought into 1..99,999, anything else reads as 1.
+int TestLengthFromText(std::string_view text);
+
+// x scaled from the window's design resolution to the screen's, rounded to the
+// nearest whole number (halves away from zero).
+int ScaleDimension(int x, int screenDpi, int formDpi);
+
+// The largest font size, starting from pointSize and going down one point at a
+// time, at which widthAt(size) fits maxWidth; never below 1 point and never
+// more than 10,000 steps. A text that already fits keeps pointSize.
+int ShrinkToFit(int pointSize, int maxWidth, const std::function<int(int pointSize)>& widthAt);
+
+// Where the program keeps its own files: the program's folder when a file can
+// be created there, else the user's roaming application-data folder, then
+// company, then product (both created, failures ignored). Always ends in the
+// system's separator.
+std::string ChooseDataFolder(const std::string& programFolder, const platform::DataFolders& folders,
+                             const std::string& company, const std::string& product);
+
+} // namespace zentaro::app

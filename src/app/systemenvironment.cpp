@@ -1,0 +1,35 @@
+#include "app/systemenvironment.h"
+
+#include "about/serverhost.h"
+#include "i18n/catalogue.h"
+#include "platform/desktop/desktopopener.h"
+#include "platform/files.h"
+
+#include <QFontDatabase>
+
+namespace zentaro::app {
+
+AppEnvironment SystemEnvironment() {
+    AppEnvironment env;
+    env.versions = platform::CreateVersionResource();
+    env.executableImage = platform::RunningExecutableImage();
+    env.executablePath = platform::CurrentExecutablePath();
+    env.programFolder = platform::ExecutableFolder();
+    env.dataFolders = platform::CreateDataFolders();
+    env.elevation = platform::CreateElevation();
+    env.userLanguage = platform::CreateSystemUserLanguage();
+    env.languagesFolder = i18n::DefaultLanguagesFolder().toStdString();
+    env.registry = platform::CreateSystemRegistry();
+    env.systemInfo = platform::CreateSystemInfo();
+    env.clockSpeed = platform::CreateClockSpeedSource();
+    env.opener = std::make_shared<platform::DesktopOpener>();
+    env.serverHost = ServerHost();
+    return env;
+}
+
+void LoadApplicationFonts() {
+    QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/tahoma.ttf"));
+    QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/tahomabd.ttf"));
+}
+
+} // namespace zentaro::app

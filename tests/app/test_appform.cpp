@@ -1,0 +1,654 @@
+// The real main window, offscreen at 96 DPI, driven as a user would.
+#include "app/appform.h"
+#include "app/systemenvironment.h"
+#include "engine/workloads.h"
+#include "platform/registryvalues.h"
+#include "support/modaldriver.h"
+#include "support/userlanguage.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <atomic>
+#include <mutex>
+
+using namespace zentaro;
+using zentaro::app::TAppForm;
+using zentaro::testing::ModalDriver;
+
+namespace {
+
+class FakeRegistry final : public platform::Registry {
+public:
+    FakeRegistry(std::string name, std::uint32_t mhz) : name_(std::move(name)), mhz_(mhz) {}
+    std::unique_ptr<platform::RegistryKey> OpenKeyReadOnly(platform::RegistryRoot,
+                                                           const std::string&) override {
+        auto key = std::make_unique<platform::RegistryValuesKey>();
+        key->Set("ProcessorNameString", name_);
+        key->Set("~MHz", mhz_);
+        return key;
+    }
+
+private:
+    std::string name_;
+    std::uint32_t mhz_;
+};
+
+class FakeSystemInfo final : public platform::SystemInfo {
+public:
+    explicit FakeSystemInfo(std::uint32_t processors) : processors_(processors) {}
+    platform::BasicSystemInfo Basic() const override {
+        return {platform::kArchitectureAmd64, processors_};
+    }
+
+private:
+    std::uint32_t processors_;
+};
+
+// Samples handed out in turn; the last one repeats.
+class ScriptedClockSpeed final : public platform::ClockSpeedSource {
+public:
+    explicit ScriptedClockSpeed(std::vector<int> samples) : samples_(std::move(samples)) {}
+    int QueryCurrentClockSpeed() noexcept override {
+        const int sample = samples_[std::min(next_, samples_.size() - 1)];
+        ++next_;
+        return sample;
+    }
+
+private:
+    std::vector<int> samples_;
+    std::size_t next_ = 0;
+};
+
+class FakeElevation final : public platform::Elevation {
+public:
+    explicit FakeElevation(bool elevated) : elevated_(elevated) {}
+    bool IsElevated() const override { return elevated_; }
+    void StartElevated(const std::string& executable) override { started.push_back(executable); }
+    std::vector<std::string> started;
+
+private:
+    bool elevated_;
+};
+
+class RecordingOpener final : public platform::Opener {
+public:
+    bool OpenUrl(const std::string& url) override {
+        urls.push_back(url);
+        return true;
+    }
+    bool OpenFile(const std::string& path) override {
+        files.push_back(path);
+        return true;
+    }
+    std::vector<std::string> urls;
+    std::vector<std::string> files;
+};
+
+// A stopwatch whose every run lasts spanMs: each run reads it twice.
+struct ScriptedStopwatch {
+    std::shared_ptr<std::atomic<long long>> spanMs = std::make_shared<std::atomic<long long>>(2500);
+    std::shared_ptr<std::atomic<int>> reads = std::make_shared<std::atomic<int>>(0);
+
+    MonotonicClock clock() const {
+        return [span = spanMs, reads = reads]() {
+            const int n = reads->fetch_add(1);
+            return n % 2 == 0 ? std::chrono::nanoseconds(0)
+                              : std::chrono::nanoseconds(std::chrono::milliseconds(span->load()));
+        };
+    }
+};
+
+struct Fixture {
+    QTemporaryDir dir;
+    std::shared_ptr<FakeElevation> elevation = std::make_shared<FakeElevation>(false);
+    std::shared_ptr<RecordingOpener> opener = std::make_shared<RecordingOpener>();
+    ScriptedStopwatch stopwatch;
+    std::string cpuName = "Intel(R) Core(TM) i7-9700K CPU @ 3.60GHz";
+    std::vector<int> samples{4190};
+    std::uint32_t processors = 8;
+    std::string image = ZENTARO_BIN_DIR "/zentaro";
+    std::optional<std::uint64_t> operations = 100'000'000;
+    bool realClock = false;
+
+    app::AppEnvironment environment() {
+        app::AppEnvironment env;
+        env.versions = platform::CreateVersionResource();
+        env.executableImage = image;
+        env.executablePath = ZENTARO_BIN_DIR "/zentaro";
+        env.programFolder = dir.path().toStdString();
+        env.dataFolders = platform::CreateDataFolders();
+        env.elevation = elevation;
+        env.userLanguage = std::make_shared<zentaro::testing::FixedUserLanguage>(1033);
+        env.languagesFolder = dir.filePath("Languages").toStdString();
+        env.registry = std::make_shared<FakeRegistry>(cpuName, 3600);
+        env.systemInfo = std::make_shared<FakeSystemInfo>(processors);
+        env.clockSpeed = std::make_shared<ScriptedClockSpeed>(samples);
+        env.opener = opener;
+        env.serverHost = "help.example";
+        if (!realClock)
+            env.runClock = stopwatch.clock();
+        env.operationCountOverride = operations;
+        return env;
+    }
+};
+
+template <class T> T* Find(QWidget& form, const char* name) {
+    T* child = form.findChild<T*>(QString::fromLatin1(name));
+    if (!child)
+        qWarning("no %s named %s", T::staticMetaObject.className(), name);
+    return child;
+}
+
+QString Text(QWidget& form, const char* label) {
+    return Find<QLabel>(form, label)->text();
+}
+
+// Where a control sits in the window's client area.
+QRect ClientGeometry(QWidget& form, QWidget* control) {
+    auto* client = static_cast<QMainWindow&>(form).centralWidget();
+    return QRect(control->mapTo(client, QPoint(0, 0)), control->size());
+}
+
+bool WaitForRunEnd(TAppForm& form) {
+    QDeadlineTimer deadline(120'000);
+    while (form.running() && !deadline.hasExpired())
+        QTest::qWait(10);
+    return !form.running();
+}
+
+} // namespace
+
+class TestAppForm : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void layout_data();
+    void layout();
+    void startState();
+    void menus_data();
+    void menus();
+    void focusOrder();
+    void testLength_data();
+    void testLength();
+    void testTypeMenu();
+    void singleThenMultiCoreRun();
+    void germanDecimalSeparator();
+    void tooShortToMeasure();
+    void escStopsALongRun();
+    void closingDuringALongRun();
+    void processorFacts();
+    void samplingStopsOnFailure();
+    void longProcessorNameShrinks();
+    void onlineHelp();
+    void runAsAdministrator_data();
+    void runAsAdministrator();
+    void startupWithoutVersionBlock();
+};
+
+void TestAppForm::initTestCase() {
+    app::LoadApplicationFonts();
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void TestAppForm::init() {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    TestType.clear();
+}
+
+void TestAppForm::layout_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("geometry"); // in the client area; width 0: not checked
+    QTest::newRow("Panel2") << "Panel2" << QRect(0, 0, 485, 137);
+    QTest::newRow("Label8") << "Label8" << QRect(8, 8, 0, 0);
+    QTest::newRow("Label9") << "Label9" << QRect(150, 8, 0, 0);
+    QTest::newRow("Label1") << "Label1" << QRect(8, 33, 0, 0);
+    QTest::newRow("Label2") << "Label2" << QRect(150, 33, 0, 0);
+    QTest::newRow("Label16") << "Label16" << QRect(8, 58, 0, 0);
+    QTest::newRow("Label18") << "Label18" << QRect(8, 83, 0, 0);
+    QTest::newRow("Label21") << "Label21" << QRect(8, 108, 0, 0);
+    QTest::newRow("Label20") << "Label20" << QRect(150, 108, 0, 0);
+    QTest::newRow("GroupBox1") << "GroupBox1" << QRect(3, 140, 479, 277);
+    QTest::newRow("Label3") << "Label3" << QRect(3 + 16, 140 + 27, 0, 0);
+    QTest::newRow("SpinEdit1") << "SpinEdit1" << QRect(3 + 149, 140 + 24, 85, 29);
+    QTest::newRow("Button1") << "Button1" << QRect(3 + 14, 140 + 59, 221, 37);
+    QTest::newRow("Button2") << "Button2" << QRect(3 + 241, 140 + 59, 221, 37);
+    QTest::newRow("Label6") << "Label6" << QRect(3 + 147, 140 + 105, 0, 0);
+    QTest::newRow("Label7") << "Label7" << QRect(3 + 147, 140 + 141, 0, 0);
+    QTest::newRow("Label11") << "Label11" << QRect(3 + 147, 140 + 178, 0, 0);
+    QTest::newRow("ButtonShare") << "ButtonShare" << QRect(3 + 366, 140 + 205, 32, 32);
+    QTest::newRow("ButtonTwitter") << "ButtonTwitter" << QRect(3 + 399, 140 + 205, 32, 32);
+    QTest::newRow("ButtonFacebook") << "ButtonFacebook" << QRect(3 + 432, 140 + 205, 32, 32);
+}
+
+void TestAppForm::layout() {
+    QFETCH(QString, name);
+    QFETCH(QRect, geometry);
+    Fixture f;
+    TAppForm form(f.environment());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.logicalDpiX(), 96);
+    QCOMPARE(form.centralWidget()->size(), QSize(485, 420));
+    QVERIFY(form.minimumSize() == form.maximumSize()); // not resizable
+    QWidget* control = form.findChild<QWidget*>(name);
+    QVERIFY(control);
+    const QRect actual = ClientGeometry(form, control);
+    QCOMPARE(actual.topLeft(), geometry.topLeft());
+    if (geometry.width() > 0)
+        QCOMPARE(actual.size(), geometry.size());
+}
+
+void TestAppForm::startState() {
+    Fixture f;
+    TAppForm form(f.environment());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.windowTitle(), QString("KESTRIX - Zentaro"));
+    QCOMPARE(form.identity().AppVersion, std::string("1.0"));
+    for (const char* value : {"Label6", "Label7", "Label11"}) {
+        QCOMPARE(Text(form, value), QString("Not tested"));
+        QVERIFY(!Find<QLabel>(form, value)->isEnabled());
+        QVERIFY(Find<QLabel>(form, value)->font().bold());
+    }
+    for (const char* button : {"ButtonShare", "ButtonTwitter", "ButtonFacebook"})
+        QVERIFY(!Find<QToolButton>(form, button)->isVisible());
+    QVERIFY(!Find<QWidget>(form, "Panel5")->isVisible());
+    QCOMPARE(Find<QToolButton>(form, "ButtonTwitter")->toolTip(), QString("Share on X"));
+    QCOMPARE(Find<QToolButton>(form, "ButtonShare")->iconSize(), QSize(24, 24));
+    for (const char* timer : {"TimerMhz", "TimerChecker"}) {
+        auto* t = form.findChild<QTimer*>(timer);
+        QVERIFY2(t && t->isActive() && t->interval() == 1000, timer);
+    }
+    QCOMPARE(form.font().family(), QString("Tahoma"));
+    QCOMPARE(form.font().pixelSize(), 11);
+    QCOMPARE(Find<QLabel>(form, "Label9")->font().pixelSize(), 16);
+    // The program's folder is writable here: the data folder, nothing left behind.
+    QCOMPARE(QString::fromStdString(form.dataFolder()), f.dir.path() + "/");
+    QVERIFY(!QFileInfo::exists(f.dir.filePath("chk.tmp")));
+}
+
+void TestAppForm::menus_data() {
+    QTest::addColumn<bool>("elevated");
+    QTest::newRow("standard user") << false;
+    QTest::newRow("administrator") << true;
+}
+
+void TestAppForm::menus() {
+    QFETCH(bool, elevated);
+    Fixture f;
+    f.elevation = std::make_shared<FakeElevation>(elevated);
+    TAppForm form(f.environment());
+
+    QStringList top;
+    for (QAction* a : form.menuBar()->actions())
+        top << a->text();
+    QCOMPARE(top, QStringList({"File", "Settings", "Help"}));
+
+    auto visibleItems = [&](const char* menu) {
+        QStringList items;
+        for (QAction* a : Find<QMenu>(form, menu)->actions())
+            if (a->isVisible())
+                items << (a->isSeparator() ? QString("-") : a->text());
+        return items;
+    };
+    QCOMPARE(visibleItems("File1"),
+             elevated ? QStringList({"Exit"}) : QStringList({"Run as Administrator", "-", "Exit"}));
+    QCOMPARE(visibleItems("Help1"), QStringList({"Online Help", "-", "Update Notifications", "-",
+                                                 "Send &Feedback...", "&About..."}));
+    QCOMPARE(visibleItems("estType1"),
+             QStringList({"Default", "Integer Arithmetic", "Floating Point Arithmetic",
+                          "Trigonometric", "Branch Prediction and Control", "Bitwise Logic"}));
+    for (QAction* a : Find<QMenu>(form, "estType1")->actions()) {
+        QVERIFY(a->isCheckable());
+        QCOMPARE(a->isChecked(), a->objectName() == "Default1");
+    }
+    auto* help = form.findChild<QAction*>("Help2");
+    QCOMPARE(help->shortcut(), QKeySequence(Qt::Key_F1));
+    auto* updates = form.findChild<QAction*>("UpdateNotifications1");
+    QVERIFY(updates->isChecked() && !updates->isEnabled());
+    QVERIFY(!form.findChild<QAction*>("Language1")->isVisible());
+    QVERIFY(form.findChild<QAction*>("N1"));
+}
+
+void TestAppForm::focusOrder() {
+    Fixture f;
+    TAppForm form(f.environment());
+    const QStringList expected = {"SpinEdit1",   "Button1",       "Button2",
+                                  "ButtonShare", "ButtonTwitter", "ButtonFacebook"};
+    QStringList order;
+    QWidget* w = Find<QWidget>(form, "SpinEdit1");
+    for (int i = 0; i < 200 && order.size() < expected.size(); ++i, w = w->nextInFocusChain())
+        if (expected.contains(w->objectName()) && !order.contains(w->objectName()))
+            order << w->objectName();
+    QCOMPARE(order, expected);
+}
+
+void TestAppForm::testLength_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("length");
+    QTest::newRow("0") << "0" << 1;
+    QTest::newRow("1") << "1" << 1;
+    QTest::newRow("99999") << "99999" << 99999;
+    QTest::newRow("100000") << "100000" << 99999;
+    QTest::newRow("text") << "ten" << 1;
+    QTest::newRow("nothing") << "" << 1;
+}
+
+// Typed into the field: brought into range when the field is left, and when a
+// run starts straight from the field.
+void TestAppForm::testLength() {
+    QFETCH(QString, typed);
+    QFETCH(int, length);
+    Fixture f;
+    TAppForm form(f.environment());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto* spin = Find<QSpinBox>(form, "SpinEdit1");
+    QLineEdit* edit = spin->findChild<QLineEdit*>();
+
+    spin->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, typed);
+    Find<QPushButton>(form, "Button2")->setFocus(); // the field is left
+    QCOMPARE(spin->value(), length);
+    QCOMPARE(edit->text(), QString::number(length));
+
+    spin->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, typed);
+    f.stopwatch.spanMs->store(1000);
+    form.Button1Click(); // straight from the field, as a keyboard shortcut would
+    QCOMPARE(spin->value(), length);
+    QVERIFY(WaitForRunEnd(form));
+}
+
+void TestAppForm::testTypeMenu() {
+    Fixture f;
+    TAppForm form(f.environment());
+    form.findChild<QAction*>("rigonometric1")->trigger();
+    QCOMPARE(TestType, std::string("Trigonometric"));
+    form.findChild<QAction*>("BranchPredictionandControl1")->trigger();
+    QCOMPARE(TestType, std::string("Branch Prediction and Control"));
+    form.findChild<QAction*>("Default1")->trigger();
+    QVERIFY(TestType.empty());
+    int checked = 0;
+    for (QAction* a : Find<QMenu>(form, "estType1")->actions())
+        checked += a->isChecked();
+    QCOMPARE(checked, 1);
+    QVERIFY(form.findChild<QAction*>("Default1")->isChecked());
+}
+
+// 100,000,000 operations in 2,500 ms on one core, then on eight in 4,000 ms.
+void TestAppForm::singleThenMultiCoreRun() {
+    Fixture f;
+    TAppForm form(f.environment());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.findChild<QAction*>("BranchPredictionandControl1")->trigger();
+
+    f.stopwatch.spanMs->store(2500);
+    QTest::mouseClick(Find<QPushButton>(form, "Button1"), Qt::LeftButton);
+    QVERIFY(form.running());
+    QVERIFY(!Find<QPushButton>(form, "Button1")->isEnabled());
+    QVERIFY(!Find<QPushButton>(form, "Button2")->isEnabled());
+    QVERIFY(QApplication::overrideCursor());
+    QCOMPARE(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+    QVERIFY(WaitForRunEnd(form));
+    QVERIFY(!QApplication::overrideCursor());
+
+    QCOMPARE(Text(form, "Label6"), QString("2.50 sec"));
+    QCOMPARE(Text(form, "Label7"), QString("40.00 million ops/sec"));
+    QCOMPARE(Text(form, "Label11"), QString("Not tested"));
+    QVERIFY(Find<QLabel>(form, "Label6")->isEnabled());
+    QVERIFY(Find<QLabel>(form, "Label7")->isEnabled());
+    QVERIFY(!Find<QLabel>(form, "Label11")->isEnabled());
+    QVERIFY(Find<QPushButton>(form, "Button1")->isEnabled());
+    for (const char* button : {"ButtonShare", "ButtonTwitter", "ButtonFacebook"})
+        QVERIFY(Find<QToolButton>(form, button)->isVisible());
+
+    // Rated 600: the word, 80 % of the bar covered from the right, the word
+    // centred over the gradient, and the test area 25 px shorter.
+    auto* panel = Find<QWidget>(form, "Panel5");
+    auto* gradient = Find<QLabel>(form, "Image1");
+    auto* cover = Find<QLabel>(form, "Image2");
+    auto* word = Find<QLabel>(form, "LabelPercent");
+    QVERIFY(panel->isVisible());
+    QCOMPARE(ClientGeometry(form, panel), QRect(0, 395, 485, 25));
+    QCOMPARE(Find<QWidget>(form, "GroupBox1")->geometry(), QRect(3, 140, 479, 252));
+    QCOMPARE(word->text(), QString("Very Bad"));
+    QCOMPARE(gradient->geometry(), QRect(1, 1, 483, 23));
+    QCOMPARE(cover->width(), 388); // 485 x 80 / 100
+    QCOMPARE(cover->x(), 1 + 483 - 388 + 1);
+    QCOMPARE(cover->height(), 23);
+    const QPoint centred(1 + (483 - word->width()) / 2, 1 + (23 - word->height()) / 2);
+    QCOMPARE(word->pos(), centred);
+    QVERIFY(!gradient->pixmap().isNull());
+
+    f.stopwatch.spanMs->store(4000);
+    QTest::mouseClick(Find<QPushButton>(form, "Button2"), Qt::LeftButton);
+    QVERIFY(WaitForRunEnd(form));
+    QCOMPARE(Text(form, "Label6"), QString("4.00 sec"));
+    QCOMPARE(Text(form, "Label7"), QString("40.00 million ops/sec")); // kept
+    QCOMPARE(Text(form, "Label11"), QString("200.00 million ops/sec"));
+    QVERIFY(Find<QLabel>(form, "Label11")->isEnabled());
+    // Rated 300: 90 % covered (436.5 rounds to even), the word not moved again.
+    QCOMPARE(word->text(), QString("Very Bad"));
+    QCOMPARE(cover->width(), 436);
+    QCOMPARE(word->pos(), centred);
+}
+
+void TestAppForm::germanDecimalSeparator() {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    Fixture f;
+    TAppForm form(f.environment());
+    form.Button1Click();
+    QVERIFY(WaitForRunEnd(form));
+    QCOMPARE(Text(form, "Label6"), QString("2,50 sec"));
+    QCOMPARE(Text(form, "Label7"), QString("40,00 million ops/sec"));
+}
+
+void TestAppForm::tooShortToMeasure() {
+    Fixture f;
+    f.stopwatch.spanMs->store(0);
+    TAppForm form(f.environment());
+    form.Button1Click();
+    QVERIFY(WaitForRunEnd(form));
+    QCOMPARE(Text(form, "Label6"), QString("0.00 sec"));
+    QCOMPARE(Text(form, "Label7"), QString("Too short to measure"));
+    QVERIFY(!Find<QLabel>(form, "Label7")->isEnabled());
+    QVERIFY(!Find<QWidget>(form, "Panel5")->isVisibleTo(&form));
+    QVERIFY(!Text(form, "Label7").contains("inf"));
+    QVERIFY(Find<QPushButton>(form, "Button1")->isEnabled());
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+// Test length 99,999 of the trigonometric loop is hours of work.
+void TestAppForm::escStopsALongRun() {
+    Fixture f;
+    f.operations.reset();
+    f.realClock = true;
+    TAppForm form(f.environment());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.findChild<QAction*>("rigonometric1")->trigger();
+    Find<QSpinBox>(form, "SpinEdit1")->setValue(99999);
+    form.Button2Click();
+    QTRY_VERIFY_WITH_TIMEOUT(form.runHandle() && form.runHandle()->progress() > 0.0, 30000);
+    QTest::keyClick(&form, Qt::Key_Escape);
+    QVERIFY(WaitForRunEnd(form));
+    QVERIFY(form.runHandle()->finished());
+    QCOMPARE(Text(form, "Label6"), QString("Not tested"));
+    QCOMPARE(Text(form, "Label11"), QString("Not tested"));
+    QVERIFY(Find<QPushButton>(form, "Button1")->isEnabled());
+    QVERIFY(Find<QPushButton>(form, "Button2")->isEnabled());
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+// Closing does not wait for the workers; the run is told to stop and its
+// result never reaches the window.
+void TestAppForm::closingDuringALongRun() {
+    Fixture f;
+    f.operations.reset();
+    f.realClock = true;
+    auto form = std::make_unique<TAppForm>(f.environment());
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    Find<QSpinBox>(*form, "SpinEdit1")->setValue(99999);
+    form->Button1Click();
+    const std::shared_ptr<RunHandle> run = form->runHandle();
+    QTRY_VERIFY_WITH_TIMEOUT(run->progress() > 0.0, 30000);
+    QVERIFY(form->close());
+    QVERIFY(run->stopRequested());
+    QTRY_VERIFY_WITH_TIMEOUT(run->finished(), 30000);
+    QTest::qWait(50); // room for a result that must not come
+    QCOMPARE(Text(*form, "Label6"), QString("Not tested"));
+    form.reset();
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestAppForm::processorFacts() {
+    Fixture f;
+    f.samples = {4190, 4300};
+    TAppForm form(f.environment());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(Text(form, "Label9"), QString::fromStdString(f.cpuName));
+    QCOMPARE(Text(form, "Label19"), QString("3600 MHz"));
+    QCOMPARE(Text(form, "Label2"), QString("x64"));
+    QCOMPARE(Text(form, "Label17"), QString("8"));
+    QCOMPARE(Text(form, "Label20"), QString("4190 MHz"));
+    QVERIFY(Find<QLabel>(form, "Label20")->isVisible());
+    QVERIFY(Find<QLabel>(form, "Label21")->isVisible());
+    // The next tick takes the next sample.
+    QTRY_COMPARE_WITH_TIMEOUT(Text(form, "Label20"), QString("4300 MHz"), 10000);
+}
+
+void TestAppForm::samplingStopsOnFailure() {
+    Fixture f;
+    f.samples = {-1};
+    TAppForm form(f.environment());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(!Find<QLabel>(form, "Label20")->isVisible());
+    QVERIFY(!Find<QLabel>(form, "Label21")->isVisible());
+    QCOMPARE(Text(form, "Label20"), QString("Unknown"));
+    QVERIFY(!form.findChild<QTimer*>("TimerMhz")->isActive());
+
+    // Shown first, then failing: the last value stays, the timer stops.
+    Fixture g;
+    g.samples = {3000, -1};
+    TAppForm second(g.environment());
+    second.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&second));
+    QTRY_VERIFY_WITH_TIMEOUT(!second.findChild<QTimer*>("TimerMhz")->isActive(), 10000);
+    QVERIFY(Find<QLabel>(second, "Label20")->isVisible());
+    QCOMPARE(Text(second, "Label20"), QString("3000 MHz"));
+}
+
+void TestAppForm::longProcessorNameShrinks() {
+    Fixture f;
+    f.cpuName = std::string(3, ' ') + std::string(120, 'W') + "  ";
+    TAppForm form(f.environment());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto* name = Find<QLabel>(form, "Label9");
+    QCOMPARE(name->text(), QString::fromStdString(f.cpuName)); // blanks kept
+    QVERIFY2(name->width() <= 400, qPrintable(QString::number(name->width())));
+    QVERIFY(name->font().pointSize() >= 1);
+    QVERIFY(name->font().pointSize() < 12); // 16 px is 12 points at 96 DPI
+    // The other values keep their font.
+    QCOMPARE(Find<QLabel>(form, "Label19")->font().pixelSize(), 16);
+}
+
+void TestAppForm::onlineHelp() {
+    Fixture f;
+    TAppForm form(f.environment());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.findChild<QAction*>("Help2")->trigger();
+    QTest::keyClick(&form, Qt::Key_F1);
+    QCOMPARE(f.opener->urls, std::vector<std::string>(2, "http://help.example/help/zentaro/"));
+}
+
+void TestAppForm::runAsAdministrator_data() {
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("restarted");
+    QTest::newRow("Yes") << "Yes" << true;
+    QTest::newRow("No") << "No" << false;
+    QTest::newRow("Esc") << "Esc" << false;
+    QTest::newRow("close box") << "close" << false;
+}
+
+void TestAppForm::runAsAdministrator() {
+    QFETCH(QString, answer);
+    QFETCH(bool, restarted);
+    Fixture f;
+    TAppForm form(f.environment());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QString question;
+    ModalDriver<QMessageBox> driver([&](QMessageBox* box) {
+        question = box->text();
+        if (answer == "close")
+            box->close();
+        else if (answer == "Esc")
+            QTest::keyClick(box, Qt::Key_Escape);
+        else
+            box->findChild<QPushButton*>(answer)->click();
+    });
+    form.findChild<QAction*>("RunasAdministrator1")->trigger();
+    QVERIFY2(driver.ok(), driver.failure());
+    QCOMPARE(question, QString("Restart Application with Administrator Privileges?"));
+    if (restarted) {
+        QCOMPARE(f.elevation->started, std::vector<std::string>{ZENTARO_BIN_DIR "/zentaro"});
+        QVERIFY(!form.isVisible());
+    } else {
+        QVERIFY(f.elevation->started.empty());
+        QVERIFY(form.isVisible());
+    }
+}
+
+// The version block cannot be read: the error is shown, the later steps are
+// skipped, and the window opens all the same.
+void TestAppForm::startupWithoutVersionBlock() {
+    Fixture f;
+    f.image = QCoreApplication::applicationFilePath().toStdString(); // has no block
+    QString message;
+    ModalDriver<QMessageBox> driver([&](QMessageBox* box) {
+        message = box->text();
+        box->accept();
+    });
+    TAppForm form(f.environment());
+    QVERIFY2(driver.ok(), driver.failure());
+    QVERIFY2(message.startsWith("System Error.  Code: "), qPrintable(message));
+    QVERIFY(!message.contains(u'\r'));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(form.identity().AppTitle.empty());
+    QVERIFY(form.dataFolder().empty());
+    QCOMPARE(Text(form, "Label9"), QString("Unknown"));
+    QCOMPARE(Text(form, "Label17"), QString("Unknown"));
+    // The window still works.
+    form.Button1Click();
+    QVERIFY(WaitForRunEnd(form));
+    QCOMPARE(Text(form, "Label7"), QString("40.00 million ops/sec"));
+}
+
+QTEST_MAIN(TestAppForm)
+#include "test_appform.moc"
