@@ -1,6 +1,7 @@
 // zentaro: the benchmark's window.
 #include "app/appform.h"
 #include "app/systemenvironment.h"
+#include "appfonts.h"
 #include "platform/instancemarker.h"
 
 #include <QApplication>
@@ -10,7 +11,8 @@ int main(int argc, char** argv) {
     const auto marker = zentaro::platform::CreateInstanceMarker("KESTRIX_Zentaro");
     QApplication application(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("Zentaro"));
-    zentaro::app::LoadApplicationFonts();
+    // The window's layout was made for Tahoma's metrics; it comes compiled in.
+    zentaro::assets::RegisterTahoma();
     zentaro::app::TAppForm form(zentaro::app::SystemEnvironment());
     form.show();
     return application.exec();

@@ -5,7 +5,6 @@
 #include "platform/desktop/desktopopener.h"
 #include "platform/files.h"
 
-#include <QFontDatabase>
 
 namespace zentaro::app {
 
@@ -25,11 +24,6 @@ AppEnvironment SystemEnvironment() {
     env.opener = std::make_shared<platform::DesktopOpener>();
     env.serverHost = ServerHost();
     return env;
-}
-
-void LoadApplicationFonts() {
-    QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/tahoma.ttf"));
-    QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/tahomabd.ttf"));
 }
 
 } // namespace zentaro::app

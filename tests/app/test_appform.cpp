@@ -1,6 +1,6 @@
 // The real main window, offscreen at 96 DPI, driven as a user would.
 #include "app/appform.h"
-#include "app/systemenvironment.h"
+#include "appfonts.h"
 #include "engine/workloads.h"
 #include "platform/registryvalues.h"
 #include "support/modaldriver.h"
@@ -200,7 +200,7 @@ private slots:
 };
 
 void TestAppForm::initTestCase() {
-    app::LoadApplicationFonts();
+    QVERIFY(assets::RegisterTahoma());
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
