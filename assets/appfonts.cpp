@@ -6,13 +6,11 @@
 namespace zentaro::assets {
 
 bool RegisterTahoma() {
-    static const bool registered = [] {
-        const bool regular =
-            QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/tahoma.ttf")) >= 0;
-        const bool bold =
-            QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/tahomabd.ttf")) >= 0;
-        return regular && bold;
-    }();
+    // Only the regular face: the bold file of the package this font comes
+    // from has the regular outlines with bold advances, so bold text from it
+    // looks thin and gapped ("ops/ sec"). Qt emboldens the regular face instead.
+    static const bool registered =
+        QFontDatabase::addApplicationFont(QStringLiteral(":/fonts/tahoma.ttf")) >= 0;
     return registered;
 }
 
