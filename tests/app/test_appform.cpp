@@ -322,6 +322,11 @@ void TestAppForm::menus() {
     QVERIFY(updates->isChecked() && !updates->isEnabled());
     QVERIFY(!form.findChild<QAction*>("Language1")->isVisible());
     QVERIFY(form.findChild<QAction*>("N1"));
+    for (const char* item :
+         {"RunasAdministrator1", "Exit1", "Help2", "Language1", "SendFeedback1", "About1"})
+        QVERIFY2(!form.findChild<QAction*>(item)->icon().isNull(), item);
+    for (const char* button : {"ButtonShare", "ButtonTwitter", "ButtonFacebook"})
+        QVERIFY2(!Find<QToolButton>(form, button)->icon().isNull(), button);
 }
 
 void TestAppForm::focusOrder() {
