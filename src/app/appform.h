@@ -52,6 +52,11 @@ public:
     void BranchPredictionandControl1Click();
     void BitwiseLogic1Click();
 
+    void About1Click();
+    void Language1Click();
+    // Keeps the language file chosen in the language window for the next start.
+    void SetLanguageFile(const QString& Filename);
+
     void SonucRenkHesapla(double HizDegeri);
     int ScaleDimension(int X) const;
     void ShrinkToMaximumFontSize(QLabel* MyLabel, int MaximumWidth);

@@ -23,6 +23,7 @@ AppEnvironment SystemEnvironment() {
     env.clockSpeed = platform::CreateClockSpeedSource();
     env.opener = std::make_shared<platform::DesktopOpener>();
     env.serverHost = ServerHost();
+    env.restarter = platform::CreateRestarter();
     return env;
 }
 
