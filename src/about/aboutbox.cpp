@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <chrono>
+#include <initializer_list>
 
 namespace zentaro::about {
 
@@ -38,6 +39,8 @@ QFont Tahoma(int pixels) {
     font.setPixelSize(pixels);
     return font;
 }
+
+using Widgets = std::initializer_list<QWidget*>;
 
 QString FromStd(const std::string& text) {
     return QString::fromStdString(text);
@@ -112,10 +115,9 @@ TAboutBox::TAboutBox(AboutBoxEnvironment environment, QWidget* parent)
     setPalette(black);
     setAutoFillBackground(false); // paintEvent covers every pixel
     setAttribute(Qt::WA_OpaquePaintEvent);
-    for (QWidget* panel : {static_cast<QWidget*>(ui->Panel1), static_cast<QWidget*>(ui->PanelEgg)})
+    for (QWidget* panel : Widgets{ui->Panel1, ui->PanelEgg})
         panel->setAutoFillBackground(true);
-    for (QWidget* text : {static_cast<QWidget*>(ui->Label2), static_cast<QWidget*>(ui->BitBtn1),
-                          static_cast<QWidget*>(ui->BitBtn2)})
+    for (QWidget* text : Widgets{ui->Label2, ui->BitBtn1, ui->BitBtn2})
         text->setFont(Tahoma(16));
     QPalette lime = ui->Label5->palette();
     lime.setColor(QPalette::WindowText, QColor(0x00, 0xFF, 0x00));
@@ -146,9 +148,10 @@ TAboutBox::TAboutBox(AboutBoxEnvironment environment, QWidget* parent)
     connect(ui->Howtouninstall1, &QAction::triggered, this, &TAboutBox::Howtouninstall1Click);
     connect(ui->LicensePrivacyPolicy1, &QAction::triggered, this,
             &TAboutBox::LicensePrivacyPolicy1Click);
-    for (QWidget* w : {static_cast<QWidget*>(ui->Panel1), static_cast<QWidget*>(ui->Image1),
-                       static_cast<QWidget*>(ui->Label2), static_cast<QWidget*>(ui->Image2),
-                       static_cast<QWidget*>(ui->ImageEgg), static_cast<QWidget*>(ui->Label5)})
+    // The body by which the window is dragged, the two pictures that take double
+    // clicks, and the link.
+    for (QWidget* w :
+         Widgets{ui->Panel1, ui->Image1, ui->Label2, ui->Image2, ui->ImageEgg, ui->Label5})
         w->installEventFilter(this);
 
     FormCreate();
@@ -242,7 +245,7 @@ void TAboutBox::DrawChanges() {
     if (changes.empty() || outCanvas_.isNull())
         return;
     QRegion covered;
-    for (QWidget* panel : {static_cast<QWidget*>(ui->Panel1), static_cast<QWidget*>(ui->PanelEgg)})
+    for (QWidget* panel : Widgets{ui->Panel1, ui->PanelEgg})
         if (panel->isVisibleTo(this))
             covered += panel->geometry();
 
