@@ -4,10 +4,24 @@
 
 namespace zentaro {
 
+namespace {
+std::string Setting(const char* variable, const char* builtIn) {
+    if (const char* value = std::getenv(variable); value && *value)
+        return value;
+    return builtIn;
+}
+} // namespace
+
 std::string ServerHost() {
-    if (const char* host = std::getenv("ZENTARO_SERVER_HOST"); host && *host)
-        return host;
-    return ZENTARO_DEFAULT_SERVER_HOST;
+    return Setting("ZENTARO_SERVER_HOST", ZENTARO_DEFAULT_SERVER_HOST);
+}
+
+std::string XShareHost() {
+    return Setting("ZENTARO_X_HOST", ZENTARO_DEFAULT_X_HOST);
+}
+
+std::string FacebookShareHost() {
+    return Setting("ZENTARO_FACEBOOK_HOST", ZENTARO_DEFAULT_FACEBOOK_HOST);
 }
 
 } // namespace zentaro

@@ -11,7 +11,9 @@
 #include "platform/userlanguage.h"
 #include "platform/versionresource.h"
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,6 +39,10 @@ struct AppEnvironment {
     std::shared_ptr<platform::ClockSpeedSource> clockSpeed;
     std::shared_ptr<platform::Opener> opener;
     std::string serverHost;
+    // The share pages' hosts, and the wall clock the export report dates itself by.
+    std::string xHost;
+    std::string facebookHost;
+    std::function<std::chrono::system_clock::time_point()> wallClock;
 
     // The stopwatch of the runs (steady_clock when empty).
     MonotonicClock runClock;

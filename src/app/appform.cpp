@@ -10,12 +10,16 @@
 #include "i18n/languagechoice.h"
 #include "i18n/messagedlg.h"
 #include "i18n/translation.h"
+#include "share/report.h"
+#include "share/shareform.h"
+#include "share/sharelinks.h"
 #include "sysinfo/processorinfo.h"
 #include "ui_appform.h"
 
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QImage>
 #include <QLocale>
 #include <QMessageBox>
@@ -85,6 +89,11 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget* parent)
             &TAppForm::RunasAdministrator1Click);
     connect(ui->Button1, &QPushButton::clicked, this, &TAppForm::Button1Click);
     connect(ui->Button2, &QPushButton::clicked, this, &TAppForm::Button2Click);
+    // Result sharing
+    connect(ui->ButtonShare, &QToolButton::clicked, this, &TAppForm::ButtonShareClick);
+    connect(ui->ButtonTwitter, &QToolButton::clicked, this, &TAppForm::ButtonTwitterClick);
+    connect(ui->ButtonFacebook, &QToolButton::clicked, this, &TAppForm::ButtonFacebookClick);
+    // About window and language window
     connect(ui->About1, &QAction::triggered, this, &TAppForm::About1Click);
     connect(ui->Language1, &QAction::triggered, this, &TAppForm::Language1Click);
 
@@ -464,6 +473,46 @@ void TAppForm::TimerMhzTimer() {
 
 void TAppForm::TimerCheckerTimer() {
     // The update check comes with the online services.
+}
+
+// --- Result sharing
+
+// A new export window each time, filled from the labels as they read now.
+void TAppForm::ButtonShareClick() {
+    auto* form = new share::TFormShare();
+    newestShare_ = form;
+    const auto now = env_.wallClock ? env_.wallClock() : std::chrono::system_clock::now();
+    const QDateTime when = QDateTime::fromMSecsSinceEpoch(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count());
+    share::ReportSource source;
+    source.appTitle = FromStd(identity_.AppTitle);
+    source.appVersion = FromStd(identity_.AppVersion);
+    source.cpuName = ui->Label9->text();
+    source.architecture = ui->Label2->text();
+    source.threads = ui->Label17->text();
+    source.baseSpeed = ui->Label19->text();
+    source.currentSpeed = ui->Label20->text(); // read even while the row is hidden
+    source.elapsed = ui->Label6->text();
+    source.singleCore = ui->Label7->text();
+    source.multiCore = ui->Label11->text();
+    for (const QString& line : share::ReportLines(source, share::ReportDateTime(when, QLocale())))
+        form->AddLine(line);
+    form->show();
+}
+
+void TAppForm::ButtonTwitterClick() {
+    const std::string page = share::ProductPageAddress(env_.serverHost, identity_.AppProductName);
+    const std::string sentence =
+        share::ShareSentence(ui->Label7->isEnabled(), ui->Label7->text().toStdString(),
+                             ui->Label11->text().toStdString());
+    if (env_.opener)
+        env_.opener->OpenUrl(share::XShareAddress(env_.xHost, page, sentence));
+}
+
+void TAppForm::ButtonFacebookClick() {
+    const std::string page = share::ProductPageAddress(env_.serverHost, identity_.AppProductName);
+    if (env_.opener)
+        env_.opener->OpenUrl(share::FacebookShareAddress(env_.facebookHost, page));
 }
 
 // --- Shell commands

@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPointer>
 #include <memory>
 #include <optional>
 
@@ -51,6 +52,13 @@ public:
     void rigonometric1Click();
     void BranchPredictionandControl1Click();
     void BitwiseLogic1Click();
+
+    // Result sharing: the export window and the two share pages.
+    void ButtonShareClick();
+    void ButtonTwitterClick();
+    void ButtonFacebookClick();
+    // The newest export window while it is open.
+    QWidget* newestExport() const { return newestShare_; }
 
     void About1Click();
     void Language1Click();
@@ -105,6 +113,7 @@ private:
     QProgressBar* progress_ = nullptr;
     QElapsedTimer runTime_;
     bool labelPlaced_ = false;
+    QPointer<QWidget> newestShare_;
 };
 
 } // namespace zentaro::app

@@ -1,27 +1,15 @@
 #include "app/shellrules.h"
 
+#include "share/sharelinks.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 
 namespace zentaro::app {
 
-std::string ProductSlug(std::string_view productName) {
-    std::string slug;
-    slug.reserve(productName.size());
-    for (const char c : productName) {
-        if (c == ' ')
-            slug += '-';
-        else if (c >= 'A' && c <= 'Z')
-            slug += static_cast<char>(c - 'A' + 'a');
-        else
-            slug += c;
-    }
-    return slug;
-}
-
 std::string HelpAddress(std::string_view serverHost, std::string_view productName) {
-    return "http://" + std::string(serverHost) + "/help/" + ProductSlug(productName) + "/";
+    return "http://" + std::string(serverHost) + "/help/" + share::ProductSlug(productName) + "/";
 }
 
 int TestLengthFromText(std::string_view text) {

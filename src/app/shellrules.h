@@ -8,10 +8,6 @@
 
 namespace zentaro::app {
 
-// The product's name as it appears in the maker's web addresses: lower case,
-// each blank a hyphen ("Zentaro Pro" -> "zentaro-pro").
-std::string ProductSlug(std::string_view productName);
-
 // The online help: "http://<host>/help/<slug>/".
 std::string HelpAddress(std::string_view serverHost, std::string_view productName);
 

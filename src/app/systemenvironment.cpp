@@ -5,7 +5,6 @@
 #include "platform/desktop/desktopopener.h"
 #include "platform/files.h"
 
-
 namespace zentaro::app {
 
 AppEnvironment SystemEnvironment() {
@@ -23,6 +22,9 @@ AppEnvironment SystemEnvironment() {
     env.clockSpeed = platform::CreateClockSpeedSource();
     env.opener = std::make_shared<platform::DesktopOpener>();
     env.serverHost = ServerHost();
+    env.xHost = XShareHost();
+    env.facebookHost = FacebookShareHost();
+    env.wallClock = [] { return std::chrono::system_clock::now(); };
     env.restarter = platform::CreateRestarter();
     return env;
 }

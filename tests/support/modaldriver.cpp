@@ -17,8 +17,10 @@ ModalDriverBase::~ModalDriverBase() = default;
 const char* ModalDriverBase::failure() const {
     if (driven_ && !expired_)
         return "";
-    return driven_ ? "the dialog was still open at the deadline"
-                   : "no dialog of the expected kind came before the deadline";
+    if (driven_)
+        return "the dialog was still open at the deadline";
+    return expired_ ? "no dialog of the expected kind came before the deadline"
+                    : "no dialog of the expected kind was shown";
 }
 
 void ModalDriverBase::Poll() {

@@ -1,0 +1,67 @@
+#include "share/report.h"
+
+namespace zentaro::share {
+
+namespace {
+
+// The locale's long time pattern without its time-zone fields ("t"), which a
+// report of the local time does not need. Quoted literal text is kept.
+QString TimeWithoutZone(const QString& pattern) {
+    QString out;
+    bool quoted = false;
+    for (const QChar c : pattern) {
+        if (c == u'\'')
+            quoted = !quoted;
+        if (!quoted && c == u't')
+            continue;
+        out += c;
+    }
+    return out.trimmed();
+}
+
+} // namespace
+
+QString ReportDateTime(const QDateTime& now, const QLocale& locale) {
+    const QString date = locale.toString(now.date(), QLocale::ShortFormat);
+    const QTime time = now.time();
+    if (time == QTime(0, 0))
+        return date;
+    return date + u' ' +
+           locale.toString(time, TimeWithoutZone(locale.timeFormat(QLocale::LongFormat)));
+}
+
+QStringList ReportLines(const ReportSource& s, const QString& dateTime) {
+    return {
+        s.appTitle + u' ' + s.appVersion,
+        dateTime,
+        QString(),
+        QStringLiteral("CPU Name: ") + s.cpuName,
+        QStringLiteral("Architecture: ") + s.architecture,
+        QStringLiteral("Threads: ") + s.threads,
+        QStringLiteral("Base Speed: ") + s.baseSpeed,
+        QStringLiteral("Current Speed: ") + s.currentSpeed,
+        QString(),
+        QStringLiteral("Elapsed Time: ") + s.elapsed,
+        QStringLiteral("Single-Core: ") + s.singleCore,
+        QStringLiteral("Multi-Core: ") + s.multiCore,
+    };
+}
+
+QString ReportText(const QStringList& lines) {
+    QString text;
+    for (const QString& line : lines)
+        text += line + QStringLiteral("\r\n");
+    return text;
+}
+
+QByteArray SavedBytes(const QString& text) {
+    QString normalised = text;
+    normalised.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    normalised.replace(u'\r', u'\n');
+    normalised.replace(QChar::ParagraphSeparator, u'\n');
+    normalised.replace(QChar::LineSeparator, u'\n');
+    normalised.replace(u'\n', QStringLiteral("\r\n"));
+    return normalised.toUtf8(); // no byte-order mark
+}
+
+} // namespace zentaro::share

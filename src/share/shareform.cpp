@@ -1,0 +1,76 @@
+#include "share/shareform.h"
+
+#include "share/report.h"
+#include "ui_shareform.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSaveFile>
+#include <QScreen>
+#include <QTextCursor>
+
+namespace zentaro::share {
+
+TFormShare::TFormShare(QWidget* parent)
+    : QWidget(parent, Qt::Window), ui(std::make_unique<Ui::TFormShare>()) {
+    ui->setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose); // closing frees it
+    setWindowTitle(QString());
+    QFont memo(QStringLiteral("Tahoma"));
+    memo.setPixelSize(16);
+    ui->Memo1->setFont(memo);
+    connect(ui->Button1, &QPushButton::clicked, this, &TFormShare::Button1Click);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TFormShare::~TFormShare() = default;
+
+void TFormShare::AddLine(const QString& line) {
+    // Each line ends with its own line break, so the text ends with one too.
+    QTextCursor end(ui->Memo1->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(line + u'\n');
+}
+
+void TFormShare::Button1Click() {
+    QFileDialog SaveDialog1(this, QString(), QString(), QStringLiteral("Text File (*.txt)"));
+    SaveDialog1.setObjectName(QStringLiteral("SaveDialog1"));
+    SaveDialog1.setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog1.setDefaultSuffix(QStringLiteral("txt"));
+    // An existing file is replaced without a question.
+    SaveDialog1.setOption(QFileDialog::DontConfirmOverwrite);
+    if (SaveDialog1.exec() != QDialog::Accepted || SaveDialog1.selectedFiles().isEmpty())
+        return;
+    const QString path = SaveDialog1.selectedFiles().constFirst();
+    const QString failure = Save(path, ui->Memo1->toPlainText());
+    if (failure.isEmpty())
+        return;
+    // The window stays open with its text; the message says why.
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(),
+                    QStringLiteral("Cannot create file \"%1\". %2").arg(path, failure),
+                    QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+QString TFormShare::Save(const QString& path, const QString& text) {
+    QSaveFile file(path);
+    // Unbuffered: a write that fails (a full disk) fails here, where it is
+    // seen, rather than in the flush on commit, whose failure this Qt lets
+    // through and would rename an empty file over the old one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return file.errorString();
+    const QByteArray bytes = SavedBytes(text);
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return reason;
+    }
+    if (!file.commit())
+        return file.errorString();
+    return {};
+}
+
+} // namespace zentaro::share

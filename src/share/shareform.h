@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class TFormShare;
+}
+
+namespace zentaro::share {
+
+// The export window: the report in an editable text box, and a button that
+// saves it as a text file. Modeless; it frees itself when closed.
+class TFormShare : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TFormShare(QWidget* parent = nullptr);
+    ~TFormShare() override;
+
+    // Appends one line of the report.
+    void AddLine(const QString& line);
+
+    void Button1Click();
+
+private:
+    // Writes the text to path, replacing a file of that name only once the
+    // new one is complete. Empty on success, else the reason.
+    static QString Save(const QString& path, const QString& text);
+
+    std::unique_ptr<Ui::TFormShare> ui;
+};
+
+} // namespace zentaro::share

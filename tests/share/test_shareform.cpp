@@ -1,0 +1,329 @@
+// Export and share through the real main window, offscreen: what the report
+// and the share addresses say after each kind of run, and how saving behaves,
+// failures included.
+#include "appfonts.h"
+#include "share/report.h"
+#include "support/appfixture.h"
+#include "support/modaldriver.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QToolButton>
+
+using namespace zentaro;
+using namespace zentaro::testing;
+using zentaro::app::TAppForm;
+
+namespace {
+
+const char kPage[] = "https%3A%2F%2Fhelp.example%2Fsoftware%2Fzentaro%2F";
+
+// A million operations per worker in a scripted 2,500 ms: 0.40 million ops/sec
+// on one core, 3.20 on eight. Only the texts matter here, not the work.
+struct ShareFixture : Fixture {
+    ShareFixture() { operations = 1'000'000; }
+};
+
+// Runs the given kinds, in order, through the window.
+void RunKinds(TAppForm& form, const QString& kinds) {
+    for (const QChar kind : kinds) {
+        if (kind == u's')
+            form.Button1Click();
+        else
+            form.Button2Click();
+        QVERIFY(WaitForRunEnd(form));
+    }
+}
+
+QString MemoText(QWidget* exportWindow) {
+    return exportWindow->findChild<QPlainTextEdit*>("Memo1")->toPlainText();
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+bool WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush();
+}
+
+// A small tmpfs of its own, for a full or read-only file system. Needs root.
+class SmallFileSystem {
+public:
+    explicit SmallFileSystem(const QString& where, int kib) : path_(where) {
+        QDir().mkpath(path_);
+        mounted_ =
+            Run({"-t", "tmpfs", "-o", QString("size=%1k,mode=0777").arg(kib), "tmpfs", path_});
+    }
+    ~SmallFileSystem() {
+        if (mounted_)
+            QProcess::execute("umount", {path_});
+    }
+    bool mounted() const { return mounted_; }
+    bool makeReadOnly() { return Run({"-o", "remount,ro", path_}); }
+    const QString& path() const { return path_; }
+
+private:
+    static bool Run(const QStringList& args) {
+        QProcess p;
+        p.start("mount", args);
+        return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit &&
+               p.exitCode() == 0;
+    }
+    QString path_;
+    bool mounted_ = false;
+};
+
+} // namespace
+
+class TestShareForm : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(assets::RegisterTahoma()); }
+    void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    void shareAddresses_data();
+    void shareAddresses();
+    void decimalCommaReachesTheAddress();
+    void report_data();
+    void report();
+    void newWindowEachTime();
+    void saveWritesTheTextAsShown();
+    void saveFailureKeepsTheOldFile_data();
+    void saveFailureKeepsTheOldFile();
+};
+
+void TestShareForm::shareAddresses_data() {
+    QTest::addColumn<QString>("runs"); // s: single-core, m: multi-core
+    QTest::addColumn<QString>("shared");
+    QTest::newRow("single-core only") << "s"
+                                      << "0.40+million+ops%2Fsec";
+    QTest::newRow("multi-core only") << "m"
+                                     << "3.20+million+ops%2Fsec";
+    QTest::newRow("single, then multi") << "sm"
+                                        << "0.40+million+ops%2Fsec";
+    QTest::newRow("multi, then single") << "ms"
+                                        << "0.40+million+ops%2Fsec";
+}
+
+void TestShareForm::shareAddresses() {
+    QFETCH(QString, runs);
+    QFETCH(QString, shared);
+    ShareFixture f;
+    TAppForm form(f.environment());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    RunKinds(form, runs);
+    QTest::mouseClick(Find<QToolButton>(form, "ButtonTwitter"), Qt::LeftButton);
+    QTest::mouseClick(Find<QToolButton>(form, "ButtonFacebook"), Qt::LeftButton);
+    QCOMPARE(f.opener->urls.size(), size_t(2));
+    QCOMPARE(QString::fromStdString(f.opener->urls[0]),
+             QString("https://x.example/share/?url=%1&text=I've+just+run+a+CPU+test+on+my+"
+                     "computer%3A+%2&via=kestrix")
+                 .arg(kPage, shared));
+    QCOMPARE(QString::fromStdString(f.opener->urls[1]),
+             QString("https://fb.example/sharer.php?u=%1").arg(kPage));
+}
+
+void TestShareForm::decimalCommaReachesTheAddress() {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    ShareFixture f;
+    TAppForm form(f.environment());
+    RunKinds(form, "s");
+    form.ButtonTwitterClick();
+    QCOMPARE(f.opener->urls.size(), size_t(1));
+    QVERIFY2(QString::fromStdString(f.opener->urls[0])
+                 .contains("computer%3A+0%2C40+million+ops%2Fsec&via=kestrix"),
+             f.opener->urls[0].c_str());
+}
+
+void TestShareForm::report_data() {
+    QTest::addColumn<QString>("runs");
+    QTest::addColumn<int>("sample");          // the clock speed; -1: never sampled
+    QTest::addColumn<QStringList>("results"); // lines 8, 10, 11 and 12
+    QTest::newRow("before any run")
+        << "" << 4190
+        << QStringList{"Current Speed: 4190 MHz", "Elapsed Time: Not tested",
+                       "Single-Core: Not tested", "Multi-Core: Not tested"};
+    QTest::newRow("single-core") << "s" << 4190
+                                 << QStringList{"Current Speed: 4190 MHz", "Elapsed Time: 2.50 sec",
+                                                "Single-Core: 0.40 million ops/sec",
+                                                "Multi-Core: Not tested"};
+    QTest::newRow("multi-core") << "m" << 4190
+                                << QStringList{"Current Speed: 4190 MHz", "Elapsed Time: 2.50 sec",
+                                               "Single-Core: Not tested",
+                                               "Multi-Core: 3.20 million ops/sec"};
+    QTest::newRow("both") << "sm" << 4190
+                          << QStringList{"Current Speed: 4190 MHz", "Elapsed Time: 2.50 sec",
+                                         "Single-Core: 0.40 million ops/sec",
+                                         "Multi-Core: 3.20 million ops/sec"};
+    QTest::newRow("never sampled")
+        << "s" << -1
+        << QStringList{"Current Speed: Unknown", "Elapsed Time: 2.50 sec",
+                       "Single-Core: 0.40 million ops/sec", "Multi-Core: Not tested"};
+}
+
+void TestShareForm::report() {
+    QFETCH(QString, runs);
+    QFETCH(int, sample);
+    QFETCH(QStringList, results);
+    ShareFixture f;
+    f.samples = {sample};
+    TAppForm form(f.environment());
+    RunKinds(form, runs);
+    form.ButtonShareClick();
+    QPointer<QWidget> window = form.newestExport();
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QVERIFY(!window->isModal());
+    const QStringList expected = {"KESTRIX - Zentaro 1.0",
+                                  "12/10/26 2:05:09 PM",
+                                  "",
+                                  "CPU Name: Intel(R) Core(TM) i7-9700K CPU @ 3.60GHz",
+                                  "Architecture: x64",
+                                  "Threads: 8",
+                                  "Base Speed: 3600 MHz",
+                                  results[0],
+                                  "",
+                                  results[1],
+                                  results[2],
+                                  results[3]};
+    // Each line, the last one included, ends with a line break.
+    QCOMPARE(MemoText(window), expected.join(u'\n') + u'\n');
+    window->close();
+}
+
+// Every click makes a window of its own; closing one frees it.
+void TestShareForm::newWindowEachTime() {
+    ShareFixture f;
+    TAppForm form(f.environment());
+    form.ButtonShareClick();
+    QPointer<QWidget> first = form.newestExport();
+    form.ButtonShareClick();
+    QPointer<QWidget> second = form.newestExport();
+    QVERIFY(first && second && first != second);
+    QVERIFY(first->isVisible() && second->isVisible());
+    QCOMPARE(second->size(), QSize(588, 397));
+    QVERIFY(second->windowTitle().isEmpty());
+    QCOMPARE(second->findChild<QPushButton*>("Button1")->text(), QString("Save as File..."));
+    QVERIFY(!second->findChild<QPushButton*>("Button1")->icon().isNull());
+    first->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!first, 5000);
+    QVERIFY(second);
+    QCOMPARE(form.newestExport(), second.data());
+    second->close();
+    QTRY_VERIFY_WITH_TIMEOUT(!second, 5000);
+}
+
+void TestShareForm::saveWritesTheTextAsShown() {
+    ShareFixture f;
+    TAppForm form(f.environment());
+    RunKinds(form, "s");
+    form.ButtonShareClick();
+    QWidget* window = form.newestExport();
+    auto* memo = window->findChild<QPlainTextEdit*>("Memo1");
+    memo->moveCursor(QTextCursor::End);
+    memo->insertPlainText("Überall schnell\n");      // the user's own line
+    const QString chosen = f.dir.filePath("report"); // the dialog adds ".txt"
+
+    auto save = [&](const QString& name) {
+        ModalDriver<QFileDialog> driver([&](QFileDialog* dialog) {
+            QCOMPARE(dialog->nameFilters(), QStringList("Text File (*.txt)"));
+            dialog->selectFile(name);
+            static_cast<QDialog*>(dialog)->accept(); // as the Save button does
+        });
+        window->findChild<QPushButton*>("Button1")->click();
+        QVERIFY2(driver.ok(), driver.failure());
+    };
+    save(chosen);
+    const QByteArray first = ReadAll(chosen + ".txt");
+    QVERIFY(first.startsWith("KESTRIX - Zentaro 1.0\r\n12/10/26")); // no byte-order mark
+    QVERIFY(first.endsWith("Multi-Core: Not tested\r\n\xC3\x9C"
+                           "berall schnell\r\n"));
+    QCOMPARE(first.count("\r\n"), 13);
+    QCOMPARE(first.count('\n'), 13); // every line break is CR LF
+
+    // Again under the same name: replaced without a question.
+    memo->setPlainText("short\n");
+    save(chosen + ".txt");
+    QCOMPARE(ReadAll(chosen + ".txt"), QByteArray("short\r\n"));
+    QVERIFY(window->isVisible());
+
+    // Cancelled: nothing written.
+    ModalDriver<QFileDialog> cancel([](QFileDialog* dialog) { dialog->reject(); });
+    memo->setPlainText("never\n");
+    window->findChild<QPushButton*>("Button1")->click();
+    QVERIFY(cancel.ok());
+    QCOMPARE(ReadAll(chosen + ".txt"), QByteArray("short\r\n"));
+    window->close();
+}
+
+void TestShareForm::saveFailureKeepsTheOldFile_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("read-only file system") << "read-only";
+    QTest::newRow("full file system") << "full";
+    QTest::newRow("no such folder") << "missing";
+}
+
+// A failed save shows why, leaves the window open with its text, and never
+// destroys or truncates the file it was to replace.
+void TestShareForm::saveFailureKeepsTheOldFile() {
+    QFETCH(QString, how);
+    ShareFixture f;
+    std::optional<SmallFileSystem> fs;
+    QString target = f.dir.filePath("gone/report.txt");
+    const QByteArray old = "old report\r\n";
+    if (how != "missing") {
+        fs.emplace(f.dir.filePath("small"), 64);
+        if (!fs->mounted())
+            QSKIP("mounting a small tmpfs needs root");
+        target = fs->path() + "/report.txt";
+        QVERIFY(WriteAll(target, old));
+        if (how == "read-only") {
+            QVERIFY(fs->makeReadOnly());
+        } else {
+            // Fill every block that is left.
+            QFile filler(fs->path() + "/filler");
+            QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            const QByteArray block(4096, 'x');
+            for (int i = 0; i < 64 && filler.write(block) == block.size(); ++i) {
+            }
+        }
+    }
+    TAppForm form(f.environment());
+    form.ButtonShareClick();
+    QWidget* window = form.newestExport();
+    const QString text = MemoText(window);
+
+    QString message;
+    ModalDriver<QFileDialog> dialog([&](QFileDialog* d) {
+        d->selectFile(target);
+        static_cast<QDialog*>(d)->accept();
+    });
+    ModalDriver<QMessageBox> box([&](QMessageBox* b) {
+        message = b->text();
+        b->accept();
+    });
+    window->findChild<QPushButton*>("Button1")->click();
+    QVERIFY2(dialog.ok(), dialog.failure());
+    QVERIFY2(box.ok(), box.failure());
+    // The file's name and the system's reason.
+    static const QRegularExpression shape("^Cannot create file \"[^\"]*/report\\.txt\"\\. .+$");
+    QVERIFY2(shape.match(message).hasMatch(), qPrintable(message));
+    QVERIFY(window->isVisible());
+    QCOMPARE(MemoText(window), text);
+    if (how != "missing")
+        QCOMPARE(ReadAll(target), old);
+    else
+        QVERIFY(!QFileInfo::exists(target));
+    window->close();
+}
+
+QTEST_MAIN(TestShareForm)
+#include "test_shareform.moc"

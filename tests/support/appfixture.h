@@ -1,0 +1,192 @@
+#pragma once
+
+// The main window's environment with every service faked or pointed at a
+// temporary folder, and small helpers for driving the real window in tests.
+// Header-only: a test that includes it links zentaro_app_ui.
+
+#include "app/appenvironment.h"
+#include "app/appform.h"
+#include "platform/registryvalues.h"
+#include "platform/restart.h"
+#include "support/userlanguage.h"
+
+#include <QDateTime>
+#include <QLabel>
+#include <QMainWindow>
+#include <QTemporaryDir>
+#include <QTest>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zentaro::testing {
+
+class FakeRegistry final : public platform::Registry {
+public:
+    FakeRegistry(std::string name, std::uint32_t mhz) : name_(std::move(name)), mhz_(mhz) {}
+    std::unique_ptr<platform::RegistryKey> OpenKeyReadOnly(platform::RegistryRoot,
+                                                           const std::string&) override {
+        auto key = std::make_unique<platform::RegistryValuesKey>();
+        key->Set("ProcessorNameString", name_);
+        key->Set("~MHz", mhz_);
+        return key;
+    }
+
+private:
+    std::string name_;
+    std::uint32_t mhz_;
+};
+
+class FakeSystemInfo final : public platform::SystemInfo {
+public:
+    explicit FakeSystemInfo(std::uint32_t processors) : processors_(processors) {}
+    platform::BasicSystemInfo Basic() const override {
+        return {platform::kArchitectureAmd64, processors_};
+    }
+
+private:
+    std::uint32_t processors_;
+};
+
+// Samples handed out in turn; the last one repeats.
+class ScriptedClockSpeed final : public platform::ClockSpeedSource {
+public:
+    explicit ScriptedClockSpeed(std::vector<int> samples) : samples_(std::move(samples)) {}
+    int QueryCurrentClockSpeed() noexcept override {
+        const int sample = samples_[std::min(next_, samples_.size() - 1)];
+        ++next_;
+        return sample;
+    }
+
+private:
+    std::vector<int> samples_;
+    std::size_t next_ = 0;
+};
+
+class FakeElevation final : public platform::Elevation {
+public:
+    explicit FakeElevation(bool elevated) : elevated_(elevated) {}
+    bool IsElevated() const override { return elevated_; }
+    void StartElevated(const std::string& executable) override { started.push_back(executable); }
+    std::vector<std::string> started;
+
+private:
+    bool elevated_;
+};
+
+class RecordingOpener final : public platform::Opener {
+public:
+    bool OpenUrl(const std::string& url) override {
+        urls.push_back(url);
+        return true;
+    }
+    bool OpenFile(const std::string& path) override {
+        files.push_back(path);
+        return true;
+    }
+    std::vector<std::string> urls;
+    std::vector<std::string> files;
+};
+
+// The system's restart script, started by nobody.
+class RecordingRestarter final : public platform::Restarter {
+public:
+    std::string ScriptName() const override { return "start.sh"; }
+    std::optional<std::string> ScriptFor(const std::string& executable) const override {
+        return platform::PosixRestartScript(executable);
+    }
+    bool RunScript(const std::string& scriptPath, const std::string&) override {
+        scripts.push_back(scriptPath);
+        return true;
+    }
+    std::vector<std::string> scripts;
+};
+
+// A stopwatch whose every run lasts spanMs: each run reads it twice.
+struct ScriptedStopwatch {
+    std::shared_ptr<std::atomic<long long>> spanMs = std::make_shared<std::atomic<long long>>(2500);
+    std::shared_ptr<std::atomic<int>> reads = std::make_shared<std::atomic<int>>(0);
+
+    MonotonicClock clock() const {
+        return [span = spanMs, reads = reads]() {
+            const int n = reads->fetch_add(1);
+            return n % 2 == 0 ? std::chrono::nanoseconds(0)
+                              : std::chrono::nanoseconds(std::chrono::milliseconds(span->load()));
+        };
+    }
+};
+
+struct Fixture {
+    QTemporaryDir dir;
+    std::shared_ptr<FakeElevation> elevation = std::make_shared<FakeElevation>(false);
+    std::shared_ptr<RecordingOpener> opener = std::make_shared<RecordingOpener>();
+    std::shared_ptr<RecordingRestarter> restarter = std::make_shared<RecordingRestarter>();
+    platform::LanguageId userLanguage = 1033;
+    ScriptedStopwatch stopwatch;
+    std::string cpuName = "Intel(R) Core(TM) i7-9700K CPU @ 3.60GHz";
+    std::vector<int> samples{4190};
+    std::uint32_t processors = 8;
+    std::string image = ZENTARO_BIN_DIR "/zentaro";
+    std::optional<std::uint64_t> operations = 100'000'000;
+    bool realClock = false;
+    // The wall clock of the export report: 10 December 2026, 14:05:09 local time.
+    QDateTime now = QDateTime(QDate(2026, 12, 10), QTime(14, 5, 9));
+
+    app::AppEnvironment environment() const {
+        app::AppEnvironment env;
+        env.versions = platform::CreateVersionResource();
+        env.executableImage = image;
+        env.executablePath = ZENTARO_BIN_DIR "/zentaro";
+        env.programFolder = dir.path().toStdString();
+        env.dataFolders = platform::CreateDataFolders();
+        env.elevation = elevation;
+        env.userLanguage = std::make_shared<FixedUserLanguage>(userLanguage);
+        env.languagesFolder = dir.filePath("Languages").toStdString();
+        env.registry = std::make_shared<FakeRegistry>(cpuName, 3600);
+        env.systemInfo = std::make_shared<FakeSystemInfo>(processors);
+        env.clockSpeed = std::make_shared<ScriptedClockSpeed>(samples);
+        env.opener = opener;
+        env.serverHost = "help.example";
+        env.xHost = "x.example";
+        env.facebookHost = "fb.example";
+        env.wallClock = [when = now.toMSecsSinceEpoch()] {
+            return std::chrono::system_clock::time_point(std::chrono::milliseconds(when));
+        };
+        if (!realClock)
+            env.runClock = stopwatch.clock();
+        env.operationCountOverride = operations;
+        // Never the settings of the user running the tests.
+        env.settingsFolder = dir.filePath("settings").toStdString();
+        env.restarter = restarter;
+        return env;
+    }
+};
+
+template <class T> T* Find(QWidget& form, const char* name) {
+    T* child = form.findChild<T*>(QString::fromLatin1(name));
+    if (!child)
+        qWarning("no %s named %s", T::staticMetaObject.className(), name);
+    return child;
+}
+
+inline QString Text(QWidget& form, const char* label) {
+    return Find<QLabel>(form, label)->text();
+}
+
+// Where a control sits in the window's client area.
+inline QRect ClientGeometry(QWidget& form, QWidget* control) {
+    auto* client = static_cast<QMainWindow&>(form).centralWidget();
+    return QRect(control->mapTo(client, QPoint(0, 0)), control->size());
+}
+
+inline bool WaitForRunEnd(app::TAppForm& form) {
+    QDeadlineTimer deadline(120'000);
+    while (form.running() && !deadline.hasExpired())
+        QTest::qWait(10);
+    return !form.running();
+}
+
+} // namespace zentaro::testing
