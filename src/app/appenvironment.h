@@ -6,6 +6,7 @@
 #include "platform/elevation.h"
 #include "platform/opener.h"
 #include "platform/registry.h"
+#include "platform/restart.h"
 #include "platform/systeminfo.h"
 #include "platform/userlanguage.h"
 #include "platform/versionresource.h"
@@ -47,6 +48,11 @@ struct AppEnvironment {
     MonotonicClock runClock;
     // Operations per worker instead of test length x 100,000,000; for tests.
     std::optional<std::uint64_t> operationCountOverride;
+
+    // Language choice and restart. The folder of the per-user settings file; empty
+    // for the user's own settings in the system's usual place.
+    std::string settingsFolder;
+    std::shared_ptr<platform::Restarter> restarter;
 };
 
 } // namespace zentaro::app

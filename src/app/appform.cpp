@@ -1,12 +1,15 @@
 #include "app/appform.h"
 
+#include "about/aboutbox.h"
 #include "app/queuedposter.h"
 #include "app/shellrules.h"
 #include "engine/rating.h"
 #include "engine/resulttext.h"
 #include "engine/workloads.h"
 #include "i18n/catalogue.h"
+#include "i18n/languagechoice.h"
 #include "i18n/messagedlg.h"
+#include "i18n/translation.h"
 #include "share/report.h"
 #include "share/shareform.h"
 #include "share/sharelinks.h"
@@ -90,6 +93,9 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget* parent)
     connect(ui->ButtonShare, &QToolButton::clicked, this, &TAppForm::ButtonShareClick);
     connect(ui->ButtonTwitter, &QToolButton::clicked, this, &TAppForm::ButtonTwitterClick);
     connect(ui->ButtonFacebook, &QToolButton::clicked, this, &TAppForm::ButtonFacebookClick);
+    // About window and language window
+    connect(ui->About1, &QAction::triggered, this, &TAppForm::About1Click);
+    connect(ui->Language1, &QAction::triggered, this, &TAppForm::Language1Click);
 
     // Fonts: Tahoma 11 px for the window, 16 px in the two areas, values bold.
     setFont(Tahoma(11));
@@ -192,8 +198,9 @@ void TAppForm::FormCreate() {
             N1->setVisible(false);
         }
 
-        i18n::LoadLanguage(QString(), QString::fromStdString(env_.languagesFolder),
-                           *env_.userLanguage);
+        // The language chosen in the language window, if any; else the display language's.
+        i18n::LoadLanguage(i18n::StoredLanguageFile(QString::fromStdString(env_.settingsFolder)),
+                           QString::fromStdString(env_.languagesFolder), *env_.userLanguage);
         HighDPIGradientYukle();
         StylePanel5();
         // (Nothing to initialise for the clock-speed source here.)
@@ -532,6 +539,38 @@ void TAppForm::RunasAdministrator1Click() {
     env_.elevation->StartElevated(env_.executablePath);
     // Whether or not the elevated copy started, this one ends.
     Exit1Click();
+}
+
+// --- About window and language window
+
+void TAppForm::About1Click() {
+    about::AboutBoxEnvironment about;
+    about.AppProductName = identity_.AppProductName;
+    about.AppVersion = identity_.AppVersion;
+    about.serverHost = env_.serverHost;
+    about.programFolder = env_.programFolder;
+    about.opener = env_.opener;
+    auto* box = new about::TAboutBox(std::move(about), this); // frees itself on closing
+    box->exec();
+}
+
+void TAppForm::Language1Click() {
+    i18n::TranslateFormEnvironment chooser;
+    chooser.serverHost = env_.serverHost;
+    chooser.DataFolder = DataFolder_;
+    chooser.executablePath = env_.executablePath;
+    chooser.opener = env_.opener;
+    chooser.restarter = env_.restarter;
+    chooser.SetLanguageFile = [this](const QString& file) { SetLanguageFile(file); };
+    chooser.endApplication = [this] { Exit1Click(); };
+    i18n::TTranslateForm form(std::move(chooser), this);
+    form.exec();
+}
+
+// Kept in the user's settings, where start-up looks for it. Should it not be
+// written, the restarted program follows the display language as before.
+void TAppForm::SetLanguageFile(const QString& Filename) {
+    i18n::StoreLanguageFile(QString::fromStdString(env_.settingsFolder), Filename);
 }
 
 } // namespace zentaro::app

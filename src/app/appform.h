@@ -60,6 +60,11 @@ public:
     // The newest export window while it is open.
     QWidget* newestExport() const { return newestShare_; }
 
+    void About1Click();
+    void Language1Click();
+    // Keeps the language file chosen in the language window for the next start.
+    void SetLanguageFile(const QString& Filename);
+
     void SonucRenkHesapla(double HizDegeri);
     int ScaleDimension(int X) const;
     void ShrinkToMaximumFontSize(QLabel* MyLabel, int MaximumWidth);

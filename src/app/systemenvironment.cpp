@@ -25,6 +25,7 @@ AppEnvironment SystemEnvironment() {
     env.xHost = XShareHost();
     env.facebookHost = FacebookShareHost();
     env.wallClock = [] { return std::chrono::system_clock::now(); };
+    env.restarter = platform::CreateRestarter();
     return env;
 }
 

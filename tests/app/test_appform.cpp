@@ -1,19 +1,24 @@
 // The real main window, offscreen at 96 DPI, driven as a user would.
+#include "about/aboutbox.h"
 #include "app/appform.h"
 #include "appfonts.h"
 #include "engine/workloads.h"
+#include "i18n/catalogue.h"
+#include "i18n/translation.h"
 #include "platform/registryvalues.h"
 #include "support/appfixture.h"
 #include "support/modaldriver.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -55,6 +60,10 @@ private slots:
     void runAsAdministrator_data();
     void runAsAdministrator();
     void startupWithoutVersionBlock();
+    void aboutWindow();
+    void languageChoiceRestartsAndStays();
+    void storedLanguageAtNextStart_data();
+    void storedLanguageAtNextStart();
 };
 
 void TestAppForm::initTestCase() {
@@ -166,7 +175,7 @@ void TestAppForm::menus() {
     QCOMPARE(visibleItems("File1"),
              elevated ? QStringList({"Exit"}) : QStringList({"Run as Administrator", "-", "Exit"}));
     QCOMPARE(visibleItems("Help1"), QStringList({"Online Help", "-", "Update Notifications", "-",
-                                                 "Send &Feedback...", "&About..."}));
+                                                 "Language...", "Send &Feedback...", "&About..."}));
     QCOMPARE(visibleItems("estType1"),
              QStringList({"Default", "Integer Arithmetic", "Floating Point Arithmetic",
                           "Trigonometric", "Branch Prediction and Control", "Bitwise Logic"}));
@@ -178,7 +187,6 @@ void TestAppForm::menus() {
     QCOMPARE(help->shortcut(), QKeySequence(Qt::Key_F1));
     auto* updates = form.findChild<QAction*>("UpdateNotifications1");
     QVERIFY(updates->isChecked() && !updates->isEnabled());
-    QVERIFY(!form.findChild<QAction*>("Language1")->isVisible());
     QVERIFY(form.findChild<QAction*>("N1"));
     for (const char* item :
          {"RunasAdministrator1", "Exit1", "Help2", "Language1", "SendFeedback1", "About1"})
@@ -511,6 +519,105 @@ void TestAppForm::startupWithoutVersionBlock() {
     form.Button1Click();
     QVERIFY(WaitForRunEnd(form));
     QCOMPARE(Text(form, "Label7"), QString("40.00 million ops/sec"));
+}
+
+void TestAppForm::aboutWindow() {
+    Fixture f;
+    TAppForm form(f.environment());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QString title, version;
+    QPointer<about::TAboutBox> box;
+    ModalDriver<about::TAboutBox> driver([&](about::TAboutBox* about) {
+        box = about;
+        title = about->windowTitle();
+        version = about->findChild<QLabel*>("Label2")->text();
+        QTest::mouseClick(about->findChild<QLabel*>("Label5"), Qt::LeftButton);
+        QTest::keyClick(about, Qt::Key_Escape);
+    });
+    form.findChild<QAction*>("About1")->trigger();
+    QVERIFY2(driver.ok(), driver.failure());
+    QCOMPARE(title, QString("About Zentaro"));
+    QCOMPARE(version, QString("Zentaro 1.0"));
+    QCOMPARE(f.opener->urls, std::vector<std::string>{"http://help.example/"});
+    QTRY_VERIFY_WITH_TIMEOUT(box.isNull(), 5000); // freed on closing
+}
+
+QByteArray GermanFile() {
+    return "{INFO:Translated By}Anna\n{Language}Sprache\n{About %s}\xC3\x9C"
+           "ber %s\n";
+}
+
+// German chosen in the language window: confirmed, kept in the settings, the
+// restart script written into the data folder and started, this program ended;
+// the next start speaks German.
+void TestAppForm::languageChoiceRestartsAndStays() {
+    Fixture f;
+    QVERIFY(QDir().mkpath(f.dir.filePath("Languages")));
+    QFile german(f.dir.filePath("Languages/German.lang.txt"));
+    QVERIFY(german.open(QIODevice::WriteOnly) && german.write(GermanFile()) > 0);
+    german.close();
+    {
+        TAppForm form(f.environment());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(i18n::CurrentLanguageName().isEmpty());
+        ModalDriver<QMessageBox> confirm(
+            [](QMessageBox* box) { box->findChild<QPushButton*>("Yes")->click(); });
+        ModalDriver<i18n::TTranslateForm> chooser([](i18n::TTranslateForm* window) {
+            auto* list = window->findChild<QComboBox*>("ComboBox1");
+            list->setCurrentIndex(list->findText("German"));
+            window->Button1Click();
+        });
+        form.findChild<QAction*>("Language1")->trigger();
+        QVERIFY2(chooser.ok(), chooser.failure());
+        QVERIFY2(confirm.ok(), confirm.failure());
+        const std::string script = form.dataFolder() + "start.sh";
+        QCOMPARE(f.restarter->scripts, std::vector<std::string>{script});
+        QVERIFY(QFile::exists(QString::fromStdString(script)));
+        QVERIFY(!form.isVisible()); // the program ended
+    }
+    TAppForm next(f.environment());
+    QCOMPARE(i18n::CurrentLanguageName(), QString("German"));
+    QString title;
+    ModalDriver<about::TAboutBox> driver([&](about::TAboutBox* about) {
+        title = about->windowTitle();
+        about->close();
+    });
+    next.findChild<QAction*>("About1")->trigger();
+    QVERIFY2(driver.ok(), driver.failure());
+    QCOMPARE(title, QString::fromUtf8("Über Zentaro"));
+}
+
+void TestAppForm::storedLanguageAtNextStart_data() {
+    QTest::addColumn<QString>("stored"); // empty: nothing stored
+    QTest::addColumn<int>("user");
+    QTest::addColumn<QString>("language");
+    QTest::newRow("German chosen, English user") << "German.lang.txt" << 1033 << "German";
+    QTest::newRow("nothing chosen, German user") << "" << 1031 << "German";
+    QTest::newRow("English chosen, German user") << "English.lang.txt" << 1031 << "";
+    QTest::newRow("a file since removed") << "Klingon.lang.txt" << 1031 << "";
+}
+
+void TestAppForm::storedLanguageAtNextStart() {
+    QFETCH(QString, stored);
+    QFETCH(int, user);
+    QFETCH(QString, language);
+    Fixture f;
+    f.userLanguage = platform::LanguageId(user);
+    QVERIFY(QDir().mkpath(f.dir.filePath("Languages")));
+    QFile german(f.dir.filePath("Languages/German.lang.txt"));
+    QVERIFY(german.open(QIODevice::WriteOnly) && german.write(GermanFile()) > 0);
+    german.close();
+    QFile codes(f.dir.filePath("Languages/LanguageCodes.csv"));
+    QVERIFY(codes.open(QIODevice::WriteOnly) && codes.write("1031,German.lang.txt\r\n") > 0);
+    codes.close();
+    if (!stored.isEmpty()) {
+        TAppForm first(f.environment());
+        first.SetLanguageFile(stored);
+    }
+    TAppForm next(f.environment());
+    QCOMPARE(i18n::CurrentLanguageName(), language);
 }
 
 QTEST_MAIN(TestAppForm)

@@ -34,6 +34,7 @@ icon="$prefix/$datadir/icons/hicolor/scalable/apps/zentaro.svg"
 [ -f "$bin/zentaro-cli" ] && [ -x "$bin/zentaro-cli" ] || fail "$bindir/zentaro-cli is missing or not executable"
 [ -f "$bin/Languages/LanguageCodes.csv" ] || fail "$bindir/Languages/LanguageCodes.csv is missing"
 [ ! -e "$bin/Languages/CMakeLists.txt" ] || fail "the build description was installed with the language files"
+cmp -s "$source_dir/LICENSE" "$bin/license.txt" || fail "$bindir/license.txt missing or different from LICENSE"
 
 case "$has_window" in
   1) [ -f "$bin/zentaro" ] && [ -x "$bin/zentaro" ] || fail "$bindir/zentaro is missing or not executable" ;;

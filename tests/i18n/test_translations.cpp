@@ -73,6 +73,7 @@ private slots:
     void codeTableLeadsToShippedFiles();
     void buildCarriesLanguagesFolder();
     void germanConfirmation();
+    void frenchMarksKeepTheirSpace();
 };
 
 void TestTranslations::languageFilesAreShipped() {
@@ -208,6 +209,24 @@ void TestTranslations::germanConfirmation() {
                                     i18n::TranslateTextIn("No", german)}));
     QCOMPARE(title, i18n::TranslateTextIn("Confirmation", german));
     QCOMPARE(message, i18n::TranslateTextIn("Restart Application?", german));
+}
+
+// French sets a space before "?", "!" and ":"; a plain one lets the mark wrap onto a
+// line of its own, so it is a no-break space.
+void TestTranslations::frenchMarksKeepTheirSpace() {
+    const QStringList lines =
+        i18n::SplitLines(QString::fromUtf8(ReadAll(kLanguages + "/French.lang.txt")));
+    QVERIFY(!lines.isEmpty());
+    static const QRegularExpression plainSpaceBeforeMark(QStringLiteral(" [?!:;]"));
+    int marks = 0;
+    for (const QString& line : lines) {
+        if (!line.startsWith(u'{'))
+            continue;
+        const QString translation = line.sliced(line.indexOf(u'}') + 1);
+        QVERIFY2(!translation.contains(plainSpaceBeforeMark), qPrintable(line));
+        marks += translation.count(QRegularExpression(QStringLiteral("\\x{00A0}[?!:;]")));
+    }
+    QVERIFY(marks > 0);
 }
 
 QTEST_MAIN(TestTranslations)

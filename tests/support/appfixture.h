@@ -7,6 +7,7 @@
 #include "app/appenvironment.h"
 #include "app/appform.h"
 #include "platform/registryvalues.h"
+#include "platform/restart.h"
 #include "support/userlanguage.h"
 
 #include <QDateTime>
@@ -90,6 +91,20 @@ public:
     std::vector<std::string> files;
 };
 
+// The system's restart script, started by nobody.
+class RecordingRestarter final : public platform::Restarter {
+public:
+    std::string ScriptName() const override { return "start.sh"; }
+    std::optional<std::string> ScriptFor(const std::string& executable) const override {
+        return platform::PosixRestartScript(executable);
+    }
+    bool RunScript(const std::string& scriptPath, const std::string&) override {
+        scripts.push_back(scriptPath);
+        return true;
+    }
+    std::vector<std::string> scripts;
+};
+
 // A stopwatch whose every run lasts spanMs: each run reads it twice.
 struct ScriptedStopwatch {
     std::shared_ptr<std::atomic<long long>> spanMs = std::make_shared<std::atomic<long long>>(2500);
@@ -108,6 +123,8 @@ struct Fixture {
     QTemporaryDir dir;
     std::shared_ptr<FakeElevation> elevation = std::make_shared<FakeElevation>(false);
     std::shared_ptr<RecordingOpener> opener = std::make_shared<RecordingOpener>();
+    std::shared_ptr<RecordingRestarter> restarter = std::make_shared<RecordingRestarter>();
+    platform::LanguageId userLanguage = 1033;
     ScriptedStopwatch stopwatch;
     std::string cpuName = "Intel(R) Core(TM) i7-9700K CPU @ 3.60GHz";
     std::vector<int> samples{4190};
@@ -126,7 +143,7 @@ struct Fixture {
         env.programFolder = dir.path().toStdString();
         env.dataFolders = platform::CreateDataFolders();
         env.elevation = elevation;
-        env.userLanguage = std::make_shared<FixedUserLanguage>(1033);
+        env.userLanguage = std::make_shared<FixedUserLanguage>(userLanguage);
         env.languagesFolder = dir.filePath("Languages").toStdString();
         env.registry = std::make_shared<FakeRegistry>(cpuName, 3600);
         env.systemInfo = std::make_shared<FakeSystemInfo>(processors);
@@ -141,6 +158,9 @@ struct Fixture {
         if (!realClock)
             env.runClock = stopwatch.clock();
         env.operationCountOverride = operations;
+        // Never the settings of the user running the tests.
+        env.settingsFolder = dir.filePath("settings").toStdString();
+        env.restarter = restarter;
         return env;
     }
 };

@@ -1,0 +1,432 @@
+#include "about/aboutbox.h"
+
+#include "about/aboutlinks.h"
+#include "i18n/catalogue.h"
+#include "ui_aboutbox.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QScreen>
+#include <QSvgRenderer>
+#include <QTimer>
+#include <QWindow>
+#include <chrono>
+#include <initializer_list>
+
+namespace zentaro::about {
+
+namespace {
+
+constexpr int kClientWidth = 446;
+constexpr int kClientHeight = 374;
+constexpr int kRainInterval = 50;
+constexpr int kSlideInterval = 5;
+constexpr int kSlideStep = 5;
+constexpr std::uint32_t kReopenGuardMs = 100;
+// The rain's letters are set in a 12-pixel font with their baseline this far below
+// the top of their 8 x 12 cell, so that "k", "e" and "x" sit inside it.
+constexpr int kRainFontPixels = 12;
+constexpr int kRainBaseline = 10;
+
+QFont Tahoma(int pixels) {
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(pixels);
+    return font;
+}
+
+using Widgets = std::initializer_list<QWidget*>;
+
+QString FromStd(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+std::uint32_t SteadyTicks() {
+    using namespace std::chrono;
+    return static_cast<std::uint32_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// The last menu ShowMenuBelowButton opened, kept between clicks and between
+// windows. The pointers clear themselves when their objects go, so a new button
+// that happens to get an old one's address is never taken for it.
+struct MenuMemory {
+    QPointer<QAbstractButton> button;
+    QPointer<QMenu> menu;
+    std::uint32_t closedAt = 0;
+};
+
+MenuMemory& LastMenu() {
+    static MenuMemory memory;
+    return memory;
+}
+
+QPixmap RenderPicture(const QString& path, QSize size, qreal ratio, bool keepProportions) {
+    QPixmap pixmap(size * ratio);
+    pixmap.setDevicePixelRatio(ratio);
+    pixmap.fill(Qt::transparent);
+    QSvgRenderer renderer(path);
+    if (keepProportions)
+        renderer.setAspectRatioMode(Qt::KeepAspectRatio);
+    QPainter painter(&pixmap);
+    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    return pixmap;
+}
+
+} // namespace
+
+void ShowMenuBelowButton(QAbstractButton* button, QMenu* menu, const TickCount& tickCount) {
+    const auto now = [&] { return tickCount ? tickCount() : SteadyTicks(); };
+    MenuMemory& last = LastMenu();
+    if (button && last.button == button && last.menu == menu &&
+        static_cast<std::uint32_t>(now() - last.closedAt) < kReopenGuardMs) {
+        last.button = nullptr;
+        last.menu = nullptr;
+        return;
+    }
+    menu->exec(button->mapToGlobal(QPoint(0, button->height())));
+    last.closedAt = now();
+    last.button = button;
+    last.menu = menu;
+}
+
+TAboutBox::TAboutBox(AboutBoxEnvironment environment, QWidget* parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TAboutBox>()), env_(std::move(environment)),
+      rain_(env_.random) {
+    ui->setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(kClientWidth, kClientHeight);
+    setFont(Tahoma(11));
+
+    // Black all over; white text; the buttons dark, so that their white captions
+    // read on the black panel.
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    black.setColor(QPalette::WindowText, Qt::white);
+    black.setColor(QPalette::Button, QColor(0x2b, 0x2b, 0x2b));
+    black.setColor(QPalette::ButtonText, Qt::white);
+    setPalette(black);
+    setAutoFillBackground(false); // paintEvent covers every pixel
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    for (QWidget* panel : Widgets{ui->Panel1, ui->PanelEgg})
+        panel->setAutoFillBackground(true);
+    for (QWidget* text : Widgets{ui->Label2, ui->BitBtn1, ui->BitBtn2})
+        text->setFont(Tahoma(16));
+    QPalette lime = ui->Label5->palette();
+    lime.setColor(QPalette::WindowText, QColor(0x00, 0xFF, 0x00));
+    ui->Label5->setPalette(lime);
+    QFont link = Tahoma(11);
+    link.setUnderline(true);
+    ui->Label5->setFont(link);
+    ui->BitBtn2->setIcon(QIcon(QStringLiteral(":/icons/arrow.svg")));
+
+    tmTimer = new QTimer(this);
+    tmTimer->setObjectName(QStringLiteral("tmTimer"));
+    tmTimer->setInterval(kRainInterval);
+    connect(tmTimer, &QTimer::timeout, this, &TAboutBox::tmTimerTimer);
+    TimerEgg = new QTimer(this);
+    TimerEgg->setObjectName(QStringLiteral("TimerEgg"));
+    TimerEgg->setInterval(kSlideInterval);
+    connect(TimerEgg, &QTimer::timeout, this, &TAboutBox::TimerEggTimer);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    PopupMenu1->addAction(ui->Credits1);
+    PopupMenu1->addAction(ui->Howtouninstall1);
+    PopupMenu1->addAction(ui->LicensePrivacyPolicy1);
+
+    connect(ui->BitBtn1, &QPushButton::clicked, this, &TAboutBox::BitBtn1Click);
+    connect(ui->BitBtn2, &QPushButton::clicked, this, &TAboutBox::BitBtn2Click);
+    connect(ui->Credits1, &QAction::triggered, this, &TAboutBox::Credits1Click);
+    connect(ui->Howtouninstall1, &QAction::triggered, this, &TAboutBox::Howtouninstall1Click);
+    connect(ui->LicensePrivacyPolicy1, &QAction::triggered, this,
+            &TAboutBox::LicensePrivacyPolicy1Click);
+    // The body by which the window is dragged, the two pictures that take double
+    // clicks, and the link.
+    for (QWidget* w :
+         Widgets{ui->Panel1, ui->Image1, ui->Label2, ui->Image2, ui->ImageEgg, ui->Label5})
+        w->installEventFilter(this);
+
+    FormCreate();
+
+    const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    if (screen)
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TAboutBox::~TAboutBox() = default;
+
+void TAboutBox::FormCreate() {
+    using i18n::TranslateText;
+    rain_.SetMatrixChars("kex");
+    StartMatrix();
+    setWindowTitle(FromStd(FormatWithOneString(
+        TranslateText(QStringLiteral("About %s")).toStdString(), env_.AppProductName)));
+    ui->Image1->setPixmap(
+        QIcon(QStringLiteral(":/zentaro.svg")).pixmap(QSize(32, 32), devicePixelRatioF()));
+    ui->Label2->setText(FromStd(env_.AppProductName + " " + env_.AppVersion));
+    ui->BitBtn1->setText(TranslateText(QStringLiteral("OK")));
+    ui->BitBtn2->setText(TranslateText(QStringLiteral("Info")));
+    ui->Credits1->setText(TranslateText(QStringLiteral("Acknowledgements...")));
+    ui->Howtouninstall1->setText(TranslateText(QStringLiteral("How to uninstall...")));
+    ui->LicensePrivacyPolicy1->setText(TranslateText(QStringLiteral("License...")));
+    ui->Label5->setText(FromStd(env_.serverHost));
+    ui->Label5->setToolTip(FromStd(HomePageAddress(env_.serverHost)));
+    HighDPIImageYukle();
+    ui->PanelEgg->move((width() - ui->PanelEgg->width()) / 2,
+                       (height() - ui->PanelEgg->height()) / 2);
+    ui->BitBtn1->setFocus();
+}
+
+void TAboutBox::HighDPIImageYukle() {
+    const qreal ratio = devicePixelRatioF();
+    ui->Image2->clear();
+    ui->Image2->setPixmap(RenderPicture(QStringLiteral(":/about/kestrix-logo.svg"),
+                                        ui->Image2->size(), ratio, false));
+    // The cat is square; stretched to the panel's shape it would not look like one.
+    ui->ImageEgg->clear();
+    ui->ImageEgg->setPixmap(
+        RenderPicture(QStringLiteral(":/about/cat.svg"), ui->ImageEgg->size(), ratio, true));
+}
+
+void TAboutBox::FormAfterMonitorDpiChanged() {
+    HighDPIImageYukle();
+    ui->Image1->setPixmap(
+        QIcon(QStringLiteral(":/zentaro.svg")).pixmap(QSize(32, 32), devicePixelRatioF()));
+    InitMatrix(); // a surface of the new resolution
+}
+
+void TAboutBox::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!screenWatched_ && windowHandle()) {
+        screenWatched_ = true;
+        connect(windowHandle(), &QWindow::screenChanged, this,
+                &TAboutBox::FormAfterMonitorDpiChanged);
+    }
+}
+
+// --- The rain
+
+void TAboutBox::StartMatrix() {
+    rain_.StartMatrix(width(), height());
+    InitMatrix();
+    tmTimer->start(kRainInterval);
+}
+
+// A fresh black surface of the size the rain was started with, and fresh drops.
+void TAboutBox::InitMatrix() {
+    if (!rain_.started())
+        return; // nothing to draw on yet
+    const qreal ratio = devicePixelRatioF();
+    outCanvas_ =
+        QImage(QSize(rain_.bitmapWidth(), rain_.bitmapHeight()) * ratio, QImage::Format_RGB32);
+    outCanvas_.setDevicePixelRatio(ratio);
+    outCanvas_.fill(Qt::black);
+    rain_.InitMatrix();
+    update();
+}
+
+void TAboutBox::tmTimerTimer() {
+    rain_.MatrixTick();
+    DrawChanges();
+}
+
+// Draws the cells the rain changed onto the surface, and has the window show the
+// ones that the panels do not cover.
+void TAboutBox::DrawChanges() {
+    const std::vector<RainCellChange> changes = rain_.TakeChanges();
+    if (changes.empty() || outCanvas_.isNull())
+        return;
+    QRegion covered;
+    for (QWidget* panel : Widgets{ui->Panel1, ui->PanelEgg})
+        if (panel->isVisibleTo(this))
+            covered += panel->geometry();
+
+    QPainter painter(&outCanvas_);
+    QFont font = Tahoma(kRainFontPixels);
+    // Colour fringes of subpixel smoothing would show on the black.
+    font.setStyleStrategy(QFont::NoSubpixelAntialias);
+    painter.setFont(font);
+    QRegion shown;
+    for (const RainCellChange& change : changes) {
+        const QRect cell(change.column * MatrixRain::kCharWidth,
+                         change.row * MatrixRain::kCharHeight, MatrixRain::kCharWidth,
+                         MatrixRain::kCharHeight);
+        painter.fillRect(cell, Qt::black);
+        if (change.cell.lit()) {
+            const RainColour& c = change.cell.colour;
+            painter.setPen(QColor(c.red, c.green, c.blue));
+            painter.drawText(QPoint(cell.x(), cell.y() + kRainBaseline),
+                             QString(QLatin1Char(change.cell.character)));
+        }
+        if (!covered.contains(cell))
+            shown += cell;
+    }
+    painter.end();
+    update(shown - covered);
+}
+
+void TAboutBox::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    if (outCanvas_.isNull()) {
+        painter.fillRect(event->rect(), Qt::black);
+        return;
+    }
+    const QRect target = event->rect();
+    const qreal ratio = outCanvas_.devicePixelRatio();
+    painter.fillRect(target, Qt::black); // beyond the surface, should the window grow
+    painter.drawImage(QRectF(target), outCanvas_,
+                      QRectF(QPointF(target.topLeft()) * ratio, QSizeF(target.size()) * ratio));
+}
+
+void TAboutBox::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    InitMatrix();
+}
+
+// --- The picture behind the panel
+
+void TAboutBox::Image1DblClick() {
+    if (TimerEgg->isActive())
+        return;
+    ui->PanelEgg->show();
+    ui->PanelEgg->stackUnder(ui->Panel1);
+    TimerEgg->start();
+}
+
+void TAboutBox::TimerEggTimer() {
+    ui->Panel1->move(ui->Panel1->x() + kSlideStep, ui->Panel1->y());
+    if (ui->Panel1->x() > width())
+        TimerEgg->stop();
+}
+
+void TAboutBox::ImageEggDblClick() {
+    if (TimerEgg->isActive())
+        return;
+    ui->PanelEgg->hide();
+    ui->Panel1->move((width() - ui->Panel1->width()) / 2, ui->Panel1->y());
+}
+
+// --- Dragging the window by its body
+
+bool TAboutBox::FormMouseDown(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton)
+        return false;
+    dragging = true;
+    dragFrom = event->globalPosition().toPoint();
+    return true;
+}
+
+void TAboutBox::FormMouseMove(QMouseEvent* event) {
+    if (!dragging)
+        return;
+    const QPoint at = event->globalPosition().toPoint();
+    move(pos() + at - dragFrom);
+    dragFrom = at;
+}
+
+void TAboutBox::FormMouseUp() {
+    dragging = false;
+}
+
+void TAboutBox::mousePressEvent(QMouseEvent* event) {
+    if (!FormMouseDown(event))
+        QDialog::mousePressEvent(event);
+}
+
+void TAboutBox::mouseMoveEvent(QMouseEvent* event) {
+    FormMouseMove(event);
+}
+
+void TAboutBox::mouseReleaseEvent(QMouseEvent* event) {
+    FormMouseUp();
+    QDialog::mouseReleaseEvent(event);
+}
+
+bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->Label5) {
+        // A link, not a handle to drag the window by.
+        if (event->type() == QEvent::MouseButtonPress)
+            return true;
+        if (event->type() == QEvent::MouseButtonRelease) {
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::LeftButton &&
+                ui->Label5->rect().contains(mouse->position().toPoint()))
+                Label5Click();
+        }
+        return false;
+    }
+    switch (event->type()) {
+    case QEvent::MouseButtonDblClick:
+        // A double click is also the second press of the mouse.
+        FormMouseDown(static_cast<QMouseEvent*>(event));
+        if (watched == ui->Image1)
+            Image1DblClick();
+        else if (watched == ui->ImageEgg)
+            ImageEggDblClick();
+        return true;
+    case QEvent::MouseButtonPress:
+        return FormMouseDown(static_cast<QMouseEvent*>(event));
+    case QEvent::MouseMove:
+        FormMouseMove(static_cast<QMouseEvent*>(event));
+        return dragging;
+    case QEvent::MouseButtonRelease:
+        FormMouseUp();
+        return true;
+    default:
+        return QDialog::eventFilter(watched, event);
+    }
+}
+
+// --- Commands
+
+void TAboutBox::BitBtn1Click() {
+    close();
+}
+
+void TAboutBox::BitBtn2Click() {
+    ShowMenuBelowButton(ui->BitBtn2, PopupMenu1, env_.tickCount);
+}
+
+void TAboutBox::OpenUrl(const std::string& url) {
+    if (env_.opener)
+        env_.opener->OpenUrl(url); // what the desktop makes of it is not reported
+}
+
+void TAboutBox::Label5Click() {
+    OpenUrl(HomePageAddress(env_.serverHost));
+}
+
+void TAboutBox::Credits1Click() {
+    OpenUrl(AcknowledgementsAddress(env_.serverHost));
+}
+
+void TAboutBox::Howtouninstall1Click() {
+    OpenUrl(UninstallGuideAddress(env_.serverHost));
+}
+
+void TAboutBox::LicensePrivacyPolicy1Click() {
+    using i18n::TranslateText;
+    QString folder = QFile::decodeName(QByteArray::fromStdString(env_.programFolder));
+    if (!folder.isEmpty() && !folder.endsWith(u'/'))
+        folder += u'/';
+    const QString path = folder + QStringLiteral("license.txt");
+    // A link counts when it leads to a file.
+    if (!folder.isEmpty() && QFileInfo(path).isFile()) {
+        if (env_.opener)
+            env_.opener->OpenFile(QFile::encodeName(path).toStdString());
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, TranslateText(QStringLiteral("License")),
+                    TranslateText(QStringLiteral("File not found!")), QMessageBox::Ok, this);
+    box.exec();
+}
+
+} // namespace zentaro::about

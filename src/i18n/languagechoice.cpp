@@ -1,0 +1,153 @@
+#include "i18n/languagechoice.h"
+
+#include "i18n/catalogue.h"
+#include "platform/files.h"
+
+#include <QFile>
+#include <QSettings>
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <utility>
+
+namespace zentaro::i18n {
+
+namespace {
+
+const QString kLanguageSuffix = QStringLiteral(".lang.txt");
+const QString kEnglish = QStringLiteral("English");
+const QString kCreditKey = QStringLiteral("INFO:Translated By");
+
+struct FlagRow {
+    const char16_t* entry;
+    const char16_t* picture;
+};
+
+constexpr std::array<FlagRow, 33> kFlagTable{{
+    {u"English", u"english"},
+    {u"German", u"de"},
+    {u"French", u"fr"},
+    {u"Turkish", u"tr"},
+    {u"Albanian", u"al"},
+    {u"Arabic", u"sa"},
+    {u"Bulgarian", u"bg"},
+    {u"ChineseSimplified", u"cn"},
+    {u"ChineseTraditional", u"tw"},
+    {u"Czech", u"cz"},
+    {u"Dutch", u"nl"},
+    {u"Finnish", u"fi"},
+    {u"Greek", u"gr"},
+    {u"Hebrew", u"il"},
+    {u"Hungarian", u"hu"},
+    {u"Italian", u"it"},
+    {u"Japanese", u"jp"},
+    {u"Korean", u"kr"},
+    {u"Persian", u"ir"},
+    {u"Polish", u"pl"},
+    {u"PortugueseBrazil", u"br"},
+    {u"PortuguesePortugal", u"pt"},
+    {u"Romanian", u"ro"},
+    {u"Russian", u"ru"},
+    {u"Slovenian", u"si"},
+    {u"Spanish", u"es"},
+    {u"Swedish", u"se"},
+    {u"Ukrainian", u"ua"},
+    {u"Vietnamese", u"vi"},
+    {u"Slovak", u"sk"},
+    {u"Abkhazian", u"ab"},
+    {u"Norwegian", u"no"},
+    {u"Catalan", u"ca"},
+}};
+
+// Blanks and control characters, as a credit's names are trimmed.
+QString TrimBlanks(QStringView text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= 0x20)
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= 0x20)
+        --end;
+    return text.mid(begin, end - begin).toString();
+}
+
+std::unique_ptr<QSettings> OpenSettings(const QString& settingsFolder) {
+    if (settingsFolder.isEmpty())
+        return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                           QStringLiteral("KESTRIX"), QStringLiteral("Zentaro"));
+    return std::make_unique<QSettings>(settingsFolder + QStringLiteral("/KESTRIX/Zentaro.conf"),
+                                       QSettings::IniFormat);
+}
+
+const QString kLanguageSetting = QStringLiteral("Settings/Language");
+
+} // namespace
+
+QString LanguageNameOf(const QString& fileName) {
+    const qsizetype suffix = fileName.indexOf(kLanguageSuffix);
+    return suffix < 0 ? QString() : fileName.left(suffix);
+}
+
+QStringList LanguageEntries(const QStringList& languageFiles) {
+    QStringList entries{kEnglish};
+    for (const QString& file : languageFiles)
+        entries << LanguageNameOf(file);
+    std::stable_sort(entries.begin(), entries.end(), [](const QString& a, const QString& b) {
+        return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+    });
+    return entries;
+}
+
+QString FlagPictureFor(const QString& entry) {
+    for (const FlagRow& row : kFlagTable)
+        if (entry == QStringView(row.entry))
+            return QString::fromUtf16(row.picture);
+    return QStringLiteral("xx");
+}
+
+QStringList FlagPictureNames() {
+    QStringList names{QStringLiteral("xx")};
+    for (const FlagRow& row : kFlagTable)
+        names << QString::fromUtf16(row.picture);
+    return names;
+}
+
+QString CreditFor(const QString& languagesFolder, const QString& entry) {
+    if (entry == kEnglish)
+        return QStringLiteral("Kestrix");
+    const QString path = languagesFolder + u'/' + entry + kLanguageSuffix;
+    const auto bytes =
+        platform::ReadRegularFile(QFile::encodeName(path).toStdString(), kMaxLanguageFileBytes);
+    if (!bytes)
+        return {};
+    QByteArrayView content(bytes->data(), static_cast<qsizetype>(bytes->size()));
+    if (content.startsWith("\xEF\xBB\xBF"))
+        content = content.sliced(3);
+    return TranslateTextIn(kCreditKey, SplitLines(QString::fromUtf8(content)));
+}
+
+QStringList CreditLines(const QString& credit) {
+    if (credit.isEmpty())
+        return {};
+    QStringList lines;
+    for (const QString& piece : credit.split(u','))
+        lines << TrimBlanks(piece);
+    return lines;
+}
+
+QString TranslationPageAddress(std::string_view serverHost) {
+    return QStringLiteral("https://") + QString::fromUtf8(serverHost.data(), serverHost.size()) +
+           QStringLiteral("/translation/");
+}
+
+QString StoredLanguageFile(const QString& settingsFolder) {
+    return OpenSettings(settingsFolder)->value(kLanguageSetting).toString();
+}
+
+bool StoreLanguageFile(const QString& settingsFolder, const QString& fileName) {
+    const auto settings = OpenSettings(settingsFolder);
+    settings->setValue(kLanguageSetting, fileName);
+    settings->sync();
+    return settings->status() == QSettings::NoError;
+}
+
+} // namespace zentaro::i18n
