@@ -4,13 +4,18 @@
 #include "platform/clockspeed.h"
 #include "platform/datafolders.h"
 #include "platform/elevation.h"
+#include "platform/machineidentity.h"
 #include "platform/opener.h"
+#include "platform/osdescription.h"
 #include "platform/registry.h"
 #include "platform/systeminfo.h"
 #include "platform/userlanguage.h"
+#include "platform/userlocale.h"
 #include "platform/versionresource.h"
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,6 +46,18 @@ struct AppEnvironment {
     MonotonicClock runClock;
     // Operations per worker instead of test length x 100,000,000; for tests.
     std::optional<std::uint64_t> operationCountOverride;
+
+    // Online services: what the update check tells the server about the system,
+    // where its settings live (empty: the user's own store), and seams for tests:
+    // the calendar day (today when empty), one time-out for every request instead
+    // of each request's own, and PEM certificates to trust besides the system's.
+    std::shared_ptr<platform::OsDescription> osDescription;
+    std::shared_ptr<platform::UserLocale> userLocale;
+    std::shared_ptr<platform::MachineIdentity> machineIdentity;
+    std::string settingsFile;
+    std::function<std::chrono::year_month_day()> today;
+    std::optional<int> requestTimeoutMs;
+    std::string trustedCertificatesPem;
 };
 
 } // namespace zentaro::app

@@ -7,6 +7,9 @@
 #include "engine/workloads.h"
 #include "i18n/catalogue.h"
 #include "i18n/messagedlg.h"
+#include "online/check.h"
+#include "online/feedback.h"
+#include "online/newversion.h"
 #include "sysinfo/processorinfo.h"
 #include "ui_appform.h"
 
@@ -82,6 +85,12 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget* parent)
             &TAppForm::RunasAdministrator1Click);
     connect(ui->Button1, &QPushButton::clicked, this, &TAppForm::Button1Click);
     connect(ui->Button2, &QPushButton::clicked, this, &TAppForm::Button2Click);
+    // The menu has toggled the check mark already; the handler toggles it itself.
+    connect(ui->UpdateNotifications1, &QAction::triggered, this, [this](bool checked) {
+        ui->UpdateNotifications1->setChecked(!checked);
+        UpdateNotifications1Click();
+    });
+    connect(ui->SendFeedback1, &QAction::triggered, this, &TAppForm::SendFeedback1Click);
 
     // Fonts: Tahoma 11 px for the window, 16 px in the two areas, values bold.
     setFont(Tahoma(11));
@@ -456,10 +465,6 @@ void TAppForm::TimerMhzTimer() {
     KacMhzOlc();
 }
 
-void TAppForm::TimerCheckerTimer() {
-    // The update check comes with the online services.
-}
-
 // --- Shell commands
 
 void TAppForm::Exit1Click() {
@@ -484,6 +489,76 @@ void TAppForm::RunasAdministrator1Click() {
     env_.elevation->StartElevated(env_.executablePath);
     // Whether or not the elevated copy started, this one ends.
     Exit1Click();
+}
+
+// --- Online services: the update check, its notice and the feedback window
+
+online::ServerAccess TAppForm::OnlineServer() const {
+    online::ServerAccess server;
+    server.host = FromStd(env_.serverHost);
+    server.timeoutMs = env_.requestTimeoutMs;
+    if (!env_.trustedCertificatesPem.empty())
+        server.extraTrust = QSslCertificate::fromData(
+            QByteArray::fromStdString(env_.trustedCertificatesPem), QSsl::EncodingFormat::Pem);
+    return server;
+}
+
+void TAppForm::TimerCheckerTimer() {
+    if (!check_) {
+        check_ = std::make_shared<online::CheckState>();
+        check_->CheckStarted = true;
+        online::CheckInputs inputs;
+        inputs.AppTitle = FromStd(identity_.AppTitle);
+        inputs.AppVersion = FromStd(identity_.AppVersion);
+        inputs.server = OnlineServer();
+        inputs.os = env_.osDescription;
+        inputs.locale = env_.userLocale;
+        inputs.machine = env_.machineIdentity;
+        inputs.settingsFile = FromStd(env_.settingsFile);
+        if (env_.today) {
+            inputs.today = [today = env_.today] {
+                const std::chrono::year_month_day day = today();
+                return QDate(int(day.year()), unsigned(day.month()), unsigned(day.day()));
+            };
+        }
+        checker_ = std::make_unique<online::TChecker>(std::move(inputs), check_);
+        return;
+    }
+    if (!check_->Finished())
+        return;
+    TimerChecker->stop();
+    ui->UpdateNotifications1->setEnabled(true);
+    if (check_->ShowUpdate == 0)
+        ui->UpdateNotifications1->setChecked(false);
+    if (check_->NewVersionAvailable && !notice_) {
+        notice_ = new online::TNewVer(this,
+                                      {FromStd(identity_.AppProductName), check_->LatestVersion,
+                                       check_->DownloadURL, FromStd(env_.serverHost)},
+                                      env_.opener);
+        notice_->setObjectName(QStringLiteral("NewVer"));
+    }
+}
+
+void TAppForm::UpdateNotifications1Click() {
+    const bool on = !ui->UpdateNotifications1->isChecked();
+    ui->UpdateNotifications1->setChecked(on);
+    // The check's store once the check is over (the item is enabled only then);
+    // one of its own should the handler be called before.
+    std::unique_ptr<online::SettingsStore> own;
+    online::SettingsStore* store = check_ && check_->Finished() ? check_->Store.get() : nullptr;
+    if (!store) {
+        own = online::SettingsStore::Open(FromStd(env_.settingsFile));
+        store = own.get();
+    }
+    store->WriteInteger(QStringLiteral("ShowUpdate"), on ? 1 : 0);
+}
+
+void TAppForm::SendFeedback1Click() {
+    auto* form =
+        new online::TFeedbackForm({FromStd(identity_.AppProductName), FromStd(identity_.AppTitle),
+                                   FromStd(identity_.AppVersion), OnlineServer()},
+                                  this);
+    form->exec(); // it frees itself when it closes
 }
 
 } // namespace zentaro::app

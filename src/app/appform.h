@@ -19,6 +19,13 @@ namespace Ui {
 class TAppForm;
 }
 
+namespace zentaro::online {
+struct CheckState;
+struct ServerAccess;
+class TChecker;
+class TNewVer;
+} // namespace zentaro::online
+
 namespace zentaro::app {
 
 class QueuedPoster;
@@ -51,6 +58,8 @@ public:
     void rigonometric1Click();
     void BranchPredictionandControl1Click();
     void BitwiseLogic1Click();
+    void UpdateNotifications1Click();
+    void SendFeedback1Click();
 
     void SonucRenkHesapla(double HizDegeri);
     int ScaleDimension(int X) const;
@@ -100,6 +109,12 @@ private:
     QProgressBar* progress_ = nullptr;
     QElapsedTimer runTime_;
     bool labelPlaced_ = false;
+
+    // Online services: the one update check of this run and its notice.
+    online::ServerAccess OnlineServer() const;
+    std::shared_ptr<online::CheckState> check_;
+    std::unique_ptr<online::TChecker> checker_;
+    online::TNewVer* notice_ = nullptr;
 };
 
 } // namespace zentaro::app
