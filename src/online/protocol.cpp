@@ -9,6 +9,7 @@
 #include <QStringDecoder>
 #include <QUrl>
 #include <array>
+#include <memory>
 
 namespace zentaro::online {
 
