@@ -47,10 +47,13 @@ struct AppEnvironment {
     // Operations per worker instead of test length x 100,000,000; for tests.
     std::optional<std::uint64_t> operationCountOverride;
 
-    // Online services: what the update check tells the server about the system,
-    // where its settings live (empty: the user's own store), and seams for tests:
-    // the calendar day (today when empty), one time-out for every request instead
-    // of each request's own, and PEM certificates to trust besides the system's.
+    // Online services. The update check runs only when asked for (the program
+    // asks; off, it ends at once and touches neither the network nor the
+    // settings store). What it tells the server about the system, where its
+    // settings live (empty: the user's own store), and seams for tests: the
+    // calendar day (today when empty), one time-out for every request instead of
+    // each request's own, and PEM certificates to trust besides the system's.
+    bool updateCheck = false;
     std::shared_ptr<platform::OsDescription> osDescription;
     std::shared_ptr<platform::UserLocale> userLocale;
     std::shared_ptr<platform::MachineIdentity> machineIdentity;

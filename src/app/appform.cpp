@@ -507,6 +507,11 @@ void TAppForm::TimerCheckerTimer() {
     if (!check_) {
         check_ = std::make_shared<online::CheckState>();
         check_->CheckStarted = true;
+        if (!env_.updateCheck) {
+            // Over at once: nothing asked, nothing stored.
+            check_->CheckFinished.store(true, std::memory_order_release);
+            return;
+        }
         online::CheckInputs inputs;
         inputs.AppTitle = FromStd(identity_.AppTitle);
         inputs.AppVersion = FromStd(identity_.AppVersion);
@@ -542,15 +547,9 @@ void TAppForm::TimerCheckerTimer() {
 void TAppForm::UpdateNotifications1Click() {
     const bool on = !ui->UpdateNotifications1->isChecked();
     ui->UpdateNotifications1->setChecked(on);
-    // The check's store once the check is over (the item is enabled only then);
-    // one of its own should the handler be called before.
-    std::unique_ptr<online::SettingsStore> own;
-    online::SettingsStore* store = check_ && check_->Finished() ? check_->Store.get() : nullptr;
-    if (!store) {
-        own = online::SettingsStore::Open(FromStd(env_.settingsFile));
-        store = own.get();
-    }
-    store->WriteInteger(QStringLiteral("ShowUpdate"), on ? 1 : 0);
+    // Into the store the check opened; the item is enabled only after the check.
+    if (check_ && check_->Finished() && check_->Store)
+        check_->Store->WriteInteger(QStringLiteral("ShowUpdate"), on ? 1 : 0);
 }
 
 void TAppForm::SendFeedback1Click() {

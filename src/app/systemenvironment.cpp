@@ -23,6 +23,7 @@ AppEnvironment SystemEnvironment() {
     env.clockSpeed = platform::CreateClockSpeedSource();
     env.opener = std::make_shared<platform::DesktopOpener>();
     env.serverHost = ServerHost();
+    env.updateCheck = true;
     env.osDescription = platform::CreateOsDescription();
     env.userLocale = platform::CreateUserLocale();
     env.machineIdentity = platform::CreateMachineIdentity();

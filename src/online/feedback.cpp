@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QTextCursor>
 #include <QThread>
+#include <algorithm>
 
 namespace zentaro::online {
 

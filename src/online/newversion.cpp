@@ -8,10 +8,10 @@
 #include <QCloseEvent>
 #include <QIcon>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QScreen>
 #include <QTimer>
 #include <QVariantAnimation>
+#include <algorithm>
 
 namespace zentaro::online {
 

@@ -113,6 +113,7 @@ struct Fixture {
         env.systemInfo = std::make_shared<FakeSystemInfo>();
         env.opener = opener;
         env.serverHost = server.host().toStdString();
+        env.updateCheck = true;
         env.osDescription = std::make_shared<FixedOs>();
         env.userLocale = std::make_shared<FixedLocale>();
         env.machineIdentity = std::make_shared<NoMachineId>();
@@ -141,6 +142,7 @@ private slots:
     void updateCheck_data();
     void updateCheck();
     void menuItemWritesShowUpdate();
+    void checkOffAsksNothing();
     void closingWhileTheCheckWaits();
     void feedbackFromTheMenu();
 };
@@ -216,6 +218,22 @@ void TestOnlineAppForm::menuItemWritesShowUpdate() {
     QVERIFY(item->isChecked());
     QCOMPARE(f.stored("ShowUpdate"), QStringLiteral("1"));
     QCOMPARE(f.server.requests.size(), 1); // the running program's check is not repeated
+}
+
+void TestOnlineAppForm::checkOffAsksNothing() {
+    // As the tests of the window's other parts have it: no server, no store.
+    Fixture f;
+    app::AppEnvironment env = f.environment();
+    env.updateCheck = false;
+    TAppForm form(std::move(env));
+    QAction* item = Item(form, "UpdateNotifications1");
+    QTRY_VERIFY_WITH_TIMEOUT(item->isEnabled(), 10000);
+    QVERIFY(item->isChecked());
+    item->trigger();
+    QVERIFY(!item->isChecked());
+    QVERIFY(f.server.requests.isEmpty());
+    QVERIFY(!QFile::exists(f.settingsFile()));
+    QVERIFY(form.findChildren<online::TNewVer*>().isEmpty());
 }
 
 void TestOnlineAppForm::closingWhileTheCheckWaits() {

@@ -1,6 +1,5 @@
 #include "onlinefacts_linux.h"
 
-#include <clocale>
 #include <cstdlib>
 #include <locale.h>
 
