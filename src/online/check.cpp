@@ -1,9 +1,11 @@
 #include "online/check.h"
 
 #include <QLocale>
-#include <QThread>
 #include <QUrl>
+#include <chrono>
+#include <condition_variable>
 #include <exception>
+#include <mutex>
 #include <typeinfo>
 
 namespace zentaro::online {
@@ -138,6 +140,9 @@ struct TChecker::Job {
     CheckInputs inputs;
     std::shared_ptr<CheckState> state;
     Cancellation cancellation;
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
 };
 
 TChecker::TChecker(CheckInputs inputs, std::shared_ptr<CheckState> state)
@@ -145,9 +150,14 @@ TChecker::TChecker(CheckInputs inputs, std::shared_ptr<CheckState> state)
     job_->inputs = std::move(inputs);
     job_->state = std::move(state);
     // The thread holds the job itself, so that it never depends on this object.
-    thread_.reset(QThread::create([job = job_] { Execute(*job); }));
-    thread_->setObjectName(QStringLiteral("TChecker"));
-    thread_->start();
+    thread_ = std::thread([job = job_] {
+        Execute(*job);
+        {
+            const std::lock_guard lock(job->mutex);
+            job->done = true;
+        }
+        job->ended.notify_all();
+    });
 }
 
 TChecker::~TChecker() {
@@ -155,8 +165,14 @@ TChecker::~TChecker() {
     // A cancelled request ends at once; should the thread still be busy (a slow
     // disk under the settings file), it is left to the end of the process rather
     // than holding up the exit.
-    if (!thread_->wait(QDeadlineTimer(2000)))
-        (void)thread_.release();
+    std::unique_lock lock(job_->mutex);
+    const bool ended =
+        job_->ended.wait_for(lock, std::chrono::seconds(2), [this] { return job_->done; });
+    lock.unlock();
+    if (ended)
+        thread_.join();
+    else
+        thread_.detach();
 }
 
 void TChecker::Execute(Job& job) {

@@ -8,8 +8,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-
-class QThread;
+#include <thread>
 
 namespace zentaro::online {
 
@@ -79,7 +78,7 @@ private:
     static void Execute(Job& job);
 
     std::shared_ptr<Job> job_;
-    std::unique_ptr<QThread> thread_;
+    std::thread thread_;
 };
 
 } // namespace zentaro::online

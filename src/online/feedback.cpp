@@ -11,8 +11,10 @@
 #include <QIcon>
 #include <QScreen>
 #include <QTextCursor>
-#include <QThread>
+#include <QTimer>
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 namespace zentaro::online {
 
@@ -196,17 +198,24 @@ void TFeedbackForm::BitBtn1Click() {
 std::optional<QString> TFeedbackForm::Send(const QStringList& fields) {
     sending_ = true;
     std::optional<QString> reply;
-    const ServerAccess server = inputs_.server;
-    const std::unique_ptr<QThread> worker(QThread::create([&reply, server, fields] {
+    std::atomic<bool> done{false};
+    std::thread worker([&reply, &done, server = inputs_.server, fields] {
         reply =
             Exchange(server, QString::fromLatin1(kFeedbackPath), fields, kFeedbackTimeoutMs).reply;
-    }));
+        done.store(true, std::memory_order_release);
+    });
+    // The window waits here, repainting but taking no input, until the worker is
+    // done; both attempts are bounded by their time-outs.
     QEventLoop wait;
-    connect(worker.get(), &QThread::finished, &wait, &QEventLoop::quit);
-    worker->start();
-    // Both attempts are bounded by their time-outs, so this ends.
+    QTimer poll;
+    poll.setInterval(20);
+    connect(&poll, &QTimer::timeout, &wait, [&wait, &done] {
+        if (done.load(std::memory_order_acquire))
+            wait.quit();
+    });
+    poll.start();
     wait.exec(QEventLoop::ExcludeUserInputEvents);
-    worker->wait();
+    worker.join();
     sending_ = false;
     return reply;
 }

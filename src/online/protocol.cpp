@@ -7,6 +7,7 @@
 #include <QNetworkRequest>
 #include <QSslConfiguration>
 #include <QStringDecoder>
+#include <QTimer>
 #include <QUrl>
 #include <array>
 #include <memory>
@@ -17,6 +18,9 @@ namespace {
 
 // The key of this product's machine identifier. Changing it changes every
 // machine's identifier.
+// How often a request in progress looks for a cancellation.
+constexpr int kCancellationPollMs = 50;
+
 constexpr std::array<unsigned char, 16> kMachineGuidKey{
     0xf0, 0xcc, 0x5e, 0xc2, 0x38, 0xd1, 0xe9, 0x40, 0x49, 0x7e, 0xe6, 0x72, 0xdf, 0x33, 0x0c, 0x09};
 
@@ -83,32 +87,11 @@ QString DecodeBody(const QByteArray& body, const QByteArray& contentType) {
 // --- Cancellation
 
 void Cancellation::Cancel() {
-    std::lock_guard lock(mutex_);
-    cancelled_ = true;
-    if (onCancel_)
-        onCancel_();
+    cancelled_.store(true, std::memory_order_release);
 }
 
 bool Cancellation::Cancelled() const {
-    std::lock_guard lock(mutex_);
-    return cancelled_;
-}
-
-Cancellation::Watch::Watch(const Cancellation* owner, std::function<void()> onCancel)
-    : owner_(owner) {
-    if (!owner_)
-        return;
-    std::lock_guard lock(owner_->mutex_);
-    owner_->onCancel_ = std::move(onCancel);
-    if (owner_->cancelled_)
-        owner_->onCancel_();
-}
-
-Cancellation::Watch::~Watch() {
-    if (!owner_)
-        return;
-    std::lock_guard lock(owner_->mutex_);
-    owner_->onCancel_ = nullptr;
+    return cancelled_.load(std::memory_order_acquire);
 }
 
 // --- Requests
@@ -157,13 +140,22 @@ PostResult PostForm(const QString& address, const QStringList& fields, int timeo
         }
     }
 
+    // First: it gives a thread not started by Qt the event dispatcher that the
+    // client's timers need.
+    QEventLoop loop;
     // One client per request, gone when it returns; nothing is kept between requests.
     QNetworkAccessManager client;
     client.setAutoDeleteReplies(false);
-    QEventLoop loop;
     QByteArray body;
     bool tooLarge = false;
-    std::unique_ptr<QNetworkReply> reply(client.post(request, EncodeFormBody(fields)));
+    // Our connections are dropped here, on this thread, before the reply goes;
+    // left to the reply's end, the client's own thread may free them later.
+    const auto release = [](QNetworkReply* r) {
+        QObject::disconnect(r, nullptr, nullptr, nullptr);
+        delete r;
+    };
+    std::unique_ptr<QNetworkReply, decltype(release)> reply(
+        client.post(request, EncodeFormBody(fields)), release);
     QObject::connect(reply.get(), &QNetworkReply::readyRead, reply.get(), [&] {
         body += reply->readAll();
         if (body.size() > kMaxReplyBytes && !tooLarge) {
@@ -173,15 +165,20 @@ PostResult PostForm(const QString& address, const QStringList& fields, int timeo
     });
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
 
+    // A cancellation is looked for from this thread's own loop, so that nothing
+    // crosses between threads but the flag.
     constexpr int kCancelled = 1;
-    bool cancelled = false;
-    {
-        const Cancellation::Watch watch(cancellation, [&loop] {
-            QMetaObject::invokeMethod(
-                &loop, [&loop] { loop.exit(kCancelled); }, Qt::QueuedConnection);
-        });
-        if (!reply->isFinished())
-            cancelled = loop.exec() == kCancelled;
+    QTimer watch;
+    watch.setInterval(kCancellationPollMs);
+    QObject::connect(&watch, &QTimer::timeout, &loop, [&loop, cancellation] {
+        if (cancellation->Cancelled())
+            loop.exit(kCancelled);
+    });
+    bool cancelled = cancellation && cancellation->Cancelled();
+    if (!cancelled && !reply->isFinished()) {
+        if (cancellation)
+            watch.start();
+        cancelled = loop.exec() == kCancelled;
     }
     if (cancelled) {
         reply->abort();

@@ -8,8 +8,7 @@
 #include <QSslCertificate>
 #include <QString>
 #include <QStringList>
-#include <functional>
-#include <mutex>
+#include <atomic>
 #include <optional>
 #include <stdexcept>
 
@@ -38,30 +37,15 @@ struct ServerAccess {
     int TimeoutFor(int requestTimeoutMs) const { return timeoutMs.value_or(requestTimeoutMs); }
 };
 
-// Ends a request that waits on the network, from any thread: the request fails
-// at once. Used when the program closes during an update check.
+// Ends a request that waits on the network, from any thread: the request
+// fails within moments. Used when the program closes during an update check.
 class Cancellation {
 public:
     void Cancel();
     bool Cancelled() const;
 
-    // While the returned guard lives, Cancel() calls onCancel (at once when
-    // already cancelled). onCancel must only post work to the waiting thread.
-    class Watch {
-    public:
-        Watch(const Cancellation* owner, std::function<void()> onCancel);
-        ~Watch();
-        Watch(const Watch&) = delete;
-        Watch& operator=(const Watch&) = delete;
-
-    private:
-        const Cancellation* owner_;
-    };
-
 private:
-    mutable std::mutex mutex_;
-    bool cancelled_ = false;
-    mutable std::function<void()> onCancel_;
+    std::atomic<bool> cancelled_{false};
 };
 
 // The body of a form POST: each "name=value" line split at its first "=", both
