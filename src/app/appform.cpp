@@ -10,6 +10,10 @@
 #include "i18n/languagechoice.h"
 #include "i18n/messagedlg.h"
 #include "i18n/translation.h"
+#include "online/check.h"
+#include "online/feedback.h"
+#include "online/newversion.h"
+#include "online/settingsstore.h"
 #include "share/report.h"
 #include "share/shareform.h"
 #include "share/sharelinks.h"
@@ -96,6 +100,12 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget* parent)
     // About window and language window
     connect(ui->About1, &QAction::triggered, this, &TAppForm::About1Click);
     connect(ui->Language1, &QAction::triggered, this, &TAppForm::Language1Click);
+    // The menu has toggled the check mark already; the handler toggles it itself.
+    connect(ui->UpdateNotifications1, &QAction::triggered, this, [this](bool checked) {
+        ui->UpdateNotifications1->setChecked(!checked);
+        UpdateNotifications1Click();
+    });
+    connect(ui->SendFeedback1, &QAction::triggered, this, &TAppForm::SendFeedback1Click);
 
     // Fonts: Tahoma 11 px for the window, 16 px in the two areas, values bold.
     setFont(Tahoma(11));
@@ -199,8 +209,8 @@ void TAppForm::FormCreate() {
         }
 
         // The language chosen in the language window, if any; else the display language's.
-        i18n::LoadLanguage(i18n::StoredLanguageFile(QString::fromStdString(env_.settingsFolder)),
-                           QString::fromStdString(env_.languagesFolder), *env_.userLanguage);
+        i18n::LoadLanguage(StoredLanguageFile(), QString::fromStdString(env_.languagesFolder),
+                           *env_.userLanguage);
         HighDPIGradientYukle();
         StylePanel5();
         // (Nothing to initialise for the clock-speed source here.)
@@ -471,10 +481,6 @@ void TAppForm::TimerMhzTimer() {
     KacMhzOlc();
 }
 
-void TAppForm::TimerCheckerTimer() {
-    // The update check comes with the online services.
-}
-
 // --- Result sharing
 
 // A new export window each time, filled from the labels as they read now.
@@ -567,10 +573,86 @@ void TAppForm::Language1Click() {
     form.exec();
 }
 
+// The language file chosen last time; empty when none was.
+QString TAppForm::StoredLanguageFile() const {
+    return online::SettingsStore::Open(FromStd(env_.settingsFile))
+        ->ReadString(QStringLiteral("Language"), QString());
+}
+
 // Kept in the user's settings, where start-up looks for it. Should it not be
 // written, the restarted program follows the display language as before.
 void TAppForm::SetLanguageFile(const QString& Filename) {
-    i18n::StoreLanguageFile(QString::fromStdString(env_.settingsFolder), Filename);
+    online::SettingsStore::Open(FromStd(env_.settingsFile))
+        ->WriteString(QStringLiteral("Language"), Filename);
+}
+
+// --- Online services: the update check, its notice and the feedback window
+
+online::ServerAccess TAppForm::OnlineServer() const {
+    online::ServerAccess server;
+    server.host = FromStd(env_.serverHost);
+    server.timeoutMs = env_.requestTimeoutMs;
+    if (!env_.trustedCertificatesPem.empty())
+        server.extraTrust = QSslCertificate::fromData(
+            QByteArray::fromStdString(env_.trustedCertificatesPem), QSsl::EncodingFormat::Pem);
+    return server;
+}
+
+void TAppForm::TimerCheckerTimer() {
+    if (!check_) {
+        check_ = std::make_shared<online::CheckState>();
+        check_->CheckStarted = true;
+        if (!env_.updateCheck) {
+            // Over at once: nothing asked, nothing stored.
+            check_->CheckFinished.store(true, std::memory_order_release);
+            return;
+        }
+        online::CheckInputs inputs;
+        inputs.AppTitle = FromStd(identity_.AppTitle);
+        inputs.AppVersion = FromStd(identity_.AppVersion);
+        inputs.server = OnlineServer();
+        inputs.os = env_.osDescription;
+        inputs.locale = env_.userLocale;
+        inputs.machine = env_.machineIdentity;
+        inputs.settingsFile = FromStd(env_.settingsFile);
+        if (env_.today) {
+            inputs.today = [today = env_.today] {
+                const std::chrono::year_month_day day = today();
+                return QDate(int(day.year()), unsigned(day.month()), unsigned(day.day()));
+            };
+        }
+        checker_ = std::make_unique<online::TChecker>(std::move(inputs), check_);
+        return;
+    }
+    if (!check_->Finished())
+        return;
+    TimerChecker->stop();
+    ui->UpdateNotifications1->setEnabled(true);
+    if (check_->ShowUpdate == 0)
+        ui->UpdateNotifications1->setChecked(false);
+    if (check_->NewVersionAvailable && !notice_) {
+        notice_ = new online::TNewVer(this,
+                                      {FromStd(identity_.AppProductName), check_->LatestVersion,
+                                       check_->DownloadURL, FromStd(env_.serverHost)},
+                                      env_.opener);
+        notice_->setObjectName(QStringLiteral("NewVer"));
+    }
+}
+
+void TAppForm::UpdateNotifications1Click() {
+    const bool on = !ui->UpdateNotifications1->isChecked();
+    ui->UpdateNotifications1->setChecked(on);
+    // Into the store the check opened; the item is enabled only after the check.
+    if (check_ && check_->Finished() && check_->Store)
+        check_->Store->WriteInteger(QStringLiteral("ShowUpdate"), on ? 1 : 0);
+}
+
+void TAppForm::SendFeedback1Click() {
+    auto* form =
+        new online::TFeedbackForm({FromStd(identity_.AppProductName), FromStd(identity_.AppTitle),
+                                   FromStd(identity_.AppVersion), OnlineServer()},
+                                  this);
+    form->exec(); // it frees itself when it closes
 }
 
 } // namespace zentaro::app

@@ -20,6 +20,13 @@ namespace Ui {
 class TAppForm;
 }
 
+namespace zentaro::online {
+struct CheckState;
+struct ServerAccess;
+class TChecker;
+class TNewVer;
+} // namespace zentaro::online
+
 namespace zentaro::app {
 
 class QueuedPoster;
@@ -52,6 +59,8 @@ public:
     void rigonometric1Click();
     void BranchPredictionandControl1Click();
     void BitwiseLogic1Click();
+    void UpdateNotifications1Click();
+    void SendFeedback1Click();
 
     // Result sharing: the export window and the two share pages.
     void ButtonShareClick();
@@ -114,6 +123,13 @@ private:
     QElapsedTimer runTime_;
     bool labelPlaced_ = false;
     QPointer<QWidget> newestShare_;
+
+    // Online services: the one update check of this run and its notice.
+    online::ServerAccess OnlineServer() const;
+    QString StoredLanguageFile() const;
+    std::shared_ptr<online::CheckState> check_;
+    std::unique_ptr<online::TChecker> checker_;
+    online::TNewVer* notice_ = nullptr;
 };
 
 } // namespace zentaro::app

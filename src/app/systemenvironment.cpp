@@ -26,6 +26,10 @@ AppEnvironment SystemEnvironment() {
     env.facebookHost = FacebookShareHost();
     env.wallClock = [] { return std::chrono::system_clock::now(); };
     env.restarter = platform::CreateRestarter();
+    env.updateCheck = true;
+    env.osDescription = platform::CreateOsDescription();
+    env.userLocale = platform::CreateUserLocale();
+    env.machineIdentity = platform::CreateMachineIdentity();
     return env;
 }
 

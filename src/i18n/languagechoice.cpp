@@ -4,7 +4,6 @@
 #include "platform/files.h"
 
 #include <QFile>
-#include <QSettings>
 #include <algorithm>
 #include <array>
 #include <memory>
@@ -70,16 +69,6 @@ QString TrimBlanks(QStringView text) {
     return text.mid(begin, end - begin).toString();
 }
 
-std::unique_ptr<QSettings> OpenSettings(const QString& settingsFolder) {
-    if (settingsFolder.isEmpty())
-        return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                           QStringLiteral("KESTRIX"), QStringLiteral("Zentaro"));
-    return std::make_unique<QSettings>(settingsFolder + QStringLiteral("/KESTRIX/Zentaro.conf"),
-                                       QSettings::IniFormat);
-}
-
-const QString kLanguageSetting = QStringLiteral("Settings/Language");
-
 } // namespace
 
 QString LanguageNameOf(const QString& fileName) {
@@ -137,17 +126,6 @@ QStringList CreditLines(const QString& credit) {
 QString TranslationPageAddress(std::string_view serverHost) {
     return QStringLiteral("https://") + QString::fromUtf8(serverHost.data(), serverHost.size()) +
            QStringLiteral("/translation/");
-}
-
-QString StoredLanguageFile(const QString& settingsFolder) {
-    return OpenSettings(settingsFolder)->value(kLanguageSetting).toString();
-}
-
-bool StoreLanguageFile(const QString& settingsFolder, const QString& fileName) {
-    const auto settings = OpenSettings(settingsFolder);
-    settings->setValue(kLanguageSetting, fileName);
-    settings->sync();
-    return settings->status() == QSettings::NoError;
 }
 
 } // namespace zentaro::i18n

@@ -37,12 +37,4 @@ QString TranslationPageAddress(std::string_view serverHost);
 
 // --- The language the user chose, kept for the next start.
 
-// The per-user settings shared with the rest of the program (company KESTRIX,
-// product Zentaro, section "Settings"). settingsFolder empty: the user's own
-// settings in the system's usual place; otherwise a settings file in that folder
-// (for tests).
-QString StoredLanguageFile(const QString& settingsFolder);
-// False when the setting could not be written.
-bool StoreLanguageFile(const QString& settingsFolder, const QString& fileName);
-
 } // namespace zentaro::i18n

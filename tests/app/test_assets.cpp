@@ -69,6 +69,10 @@ void TestAssets::picturesDrawAtTheirSizes_data() {
         QTest::addRow("%s@24", name)
             << QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name)) << 24;
     }
+    // The notice's close picture at 16, the feedback window's choices at 32.
+    QTest::newRow("close@16") << QStringLiteral(":/icons/close.svg") << 16;
+    QTest::newRow("like@32") << QStringLiteral(":/icons/like.svg") << 32;
+    QTest::newRow("dislike@32") << QStringLiteral(":/icons/dislike.svg") << 32;
     QTest::newRow("zentaro@16") << QStringLiteral(":/zentaro.svg") << 16;
     QTest::newRow("zentaro@48") << QStringLiteral(":/zentaro.svg") << 48;
 }
@@ -105,7 +109,8 @@ void TestAssets::picturesDrawAtTheirSizes() {
 void TestAssets::picturesCarryTheirOwnColour_data() {
     QTest::addColumn<QString>("path");
     const char* const all[] = {"admin", "exit",    "help",   "flag",     "feedback",
-                               "about", "share48", "x-logo", "facebook", "save48"};
+                               "about", "share48", "x-logo", "facebook", "save48",
+                               "close", "like",    "dislike"};
     for (const char* name : all) {
         QTest::newRow(name) << QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name));
     }

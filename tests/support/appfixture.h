@@ -159,7 +159,7 @@ struct Fixture {
             env.runClock = stopwatch.clock();
         env.operationCountOverride = operations;
         // Never the settings of the user running the tests.
-        env.settingsFolder = dir.filePath("settings").toStdString();
+        env.settingsFile = dir.filePath("settings/KESTRIX/Zentaro.conf").toStdString();
         env.restarter = restarter;
         return env;
     }

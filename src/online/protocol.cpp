@@ -1,0 +1,314 @@
+#include "online/protocol.h"
+
+#include <QEventLoop>
+#include <QMessageAuthenticationCode>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSslConfiguration>
+#include <QStringDecoder>
+#include <QTimer>
+#include <QUrl>
+#include <array>
+#include <memory>
+
+namespace zentaro::online {
+
+namespace {
+
+// The key of this product's machine identifier. Changing it changes every
+// machine's identifier.
+// How often a request in progress looks for a cancellation.
+constexpr int kCancellationPollMs = 50;
+
+constexpr std::array<unsigned char, 16> kMachineGuidKey{
+    0xf0, 0xcc, 0x5e, 0xc2, 0x38, 0xd1, 0xe9, 0x40, 0x49, 0x7e, 0xe6, 0x72, 0xdf, 0x33, 0x0c, 0x09};
+
+void AppendEscaped(QByteArray& out, const QString& text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (const char byte : text.toUtf8()) {
+        const auto c = static_cast<unsigned char>(byte);
+        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                           (c >= '0' && c <= '9') || c == '*' || c == '-' || c == '.' || c == '_';
+        if (plain) {
+            out += byte;
+        } else if (c == ' ') {
+            out += '+';
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0x0F];
+        }
+    }
+}
+
+// HTTP statuses that Qt reports as errors of the content or the server, as
+// opposed to failures of the transfer itself.
+bool IsStatusError(QNetworkReply::NetworkError error) {
+    return (error >= QNetworkReply::ContentAccessDenied &&
+            error <= QNetworkReply::UnknownContentError) ||
+           (error >= QNetworkReply::InternalServerError &&
+            error <= QNetworkReply::UnknownServerError) ||
+           error == QNetworkReply::ProtocolInvalidOperationError || // 400
+           error == QNetworkReply::ProxyAuthenticationRequiredError;
+}
+
+// The character set that a Content-Type header names, empty when none.
+QByteArray Charset(const QByteArray& contentType) {
+    const QList<QByteArray> parts = contentType.split(';');
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        const QByteArray parameter = parts[i].trimmed();
+        const qsizetype equals = parameter.indexOf('=');
+        if (equals < 0 || parameter.left(equals).trimmed().toLower() != "charset")
+            continue;
+        QByteArray value = parameter.mid(equals + 1).trimmed();
+        if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
+            value = value.mid(1, value.size() - 2);
+        return value;
+    }
+    return {};
+}
+
+// The body as text in the character set the reply names; UTF-8 when it names
+// none, or one this system does not know.
+QString DecodeBody(const QByteArray& body, const QByteArray& contentType) {
+    const QByteArray charset = Charset(contentType);
+    if (!charset.isEmpty()) {
+        QStringDecoder decoder(charset.constData());
+        if (decoder.isValid())
+            return decoder.decode(body);
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    return utf8.decode(body);
+}
+
+} // namespace
+
+// --- Cancellation
+
+void Cancellation::Cancel() {
+    cancelled_.store(true, std::memory_order_release);
+}
+
+bool Cancellation::Cancelled() const {
+    return cancelled_.load(std::memory_order_acquire);
+}
+
+// --- Requests
+
+QByteArray EncodeFormBody(const QStringList& fields) {
+    QByteArray body;
+    for (const QString& line : fields) {
+        if (!body.isEmpty())
+            body += '&';
+        const qsizetype equals = line.indexOf(u'=');
+        AppendEscaped(body, equals < 0 ? line : line.left(equals));
+        body += '=';
+        if (equals >= 0)
+            AppendEscaped(body, line.mid(equals + 1));
+    }
+    return body;
+}
+
+PostResult PostForm(const QString& address, const QStringList& fields, int timeoutMs,
+                    const QList<QSslCertificate>& extraTrust, const Cancellation* cancellation) {
+    PostResult result;
+    const bool https = address.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
+    const QUrl url(address);
+    if (!url.isValid() || url.host().isEmpty()) {
+        result.error = QStringLiteral("Invalid address: ") + address;
+        return result;
+    }
+
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::ContentTypeHeader,
+                      https ? QByteArrayLiteral("application/x-www-form-urlencoded; charset=UTF-8")
+                            : QByteArrayLiteral("application/x-www-form-urlencoded"));
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::ManualRedirectPolicy);
+    // HTTP/1.1 only: "Connection" is not a header HTTP/2 may carry.
+    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
+    // Counted from the start and again after each transfer of data: it bounds the
+    // connection as well as every wait for the reply.
+    request.setTransferTimeout(timeoutMs);
+    if (https) {
+        request.setRawHeader("Connection", "close");
+        if (!extraTrust.isEmpty()) {
+            QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+            tls.addCaCertificates(extraTrust);
+            request.setSslConfiguration(tls);
+        }
+    }
+
+    // First: it gives a thread not started by Qt the event dispatcher that the
+    // client's timers need.
+    QEventLoop loop;
+    // One client per request, gone when it returns; nothing is kept between requests.
+    QNetworkAccessManager client;
+    client.setAutoDeleteReplies(false);
+    QByteArray body;
+    bool tooLarge = false;
+    // Our connections are dropped here, on this thread, before the reply goes;
+    // left to the reply's end, the client's own thread may free them later.
+    const auto release = [](QNetworkReply* r) {
+        QObject::disconnect(r, nullptr, nullptr, nullptr);
+        delete r;
+    };
+    std::unique_ptr<QNetworkReply, decltype(release)> reply(
+        client.post(request, EncodeFormBody(fields)), release);
+    QObject::connect(reply.get(), &QNetworkReply::readyRead, reply.get(), [&] {
+        body += reply->readAll();
+        if (body.size() > kMaxReplyBytes && !tooLarge) {
+            tooLarge = true;
+            reply->abort();
+        }
+    });
+    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+
+    // A cancellation is looked for from this thread's own loop, so that nothing
+    // crosses between threads but the flag.
+    constexpr int kCancelled = 1;
+    QTimer watch;
+    watch.setInterval(kCancellationPollMs);
+    QObject::connect(&watch, &QTimer::timeout, &loop, [&loop, cancellation] {
+        if (cancellation->Cancelled())
+            loop.exit(kCancelled);
+    });
+    bool cancelled = cancellation && cancellation->Cancelled();
+    if (!cancelled && !reply->isFinished()) {
+        if (cancellation)
+            watch.start();
+        cancelled = loop.exec() == kCancelled;
+    }
+    if (cancelled) {
+        reply->abort();
+        result.error = QStringLiteral("Operation canceled");
+        return result;
+    }
+    if (!tooLarge && reply->isOpen())
+        body += reply->readAll();
+    if (tooLarge || body.size() > kMaxReplyBytes) {
+        result.error = QStringLiteral("The reply is larger than %1 bytes").arg(kMaxReplyBytes);
+        return result;
+    }
+
+    const QNetworkReply::NetworkError error = reply->error();
+    const bool statusReply = https &&
+                             reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid() &&
+                             IsStatusError(error);
+    if (error != QNetworkReply::NoError && !statusReply) {
+        result.error = reply->errorString();
+        return result;
+    }
+    result.ok = true;
+    result.reply = DecodeBody(body, reply->rawHeader("Content-Type"));
+    return result;
+}
+
+ExchangeResult Exchange(const ServerAccess& server, const QString& path, const QStringList& fields,
+                        int requestTimeoutMs, const Cancellation* cancellation) {
+    ExchangeResult result;
+    const int timeout = server.TimeoutFor(requestTimeoutMs);
+    const PostResult secure = PostForm(QStringLiteral("https://") + server.host + path, fields,
+                                       timeout, server.extraTrust, cancellation);
+    if (secure.ok) {
+        result.reply = secure.reply;
+        return result;
+    }
+    result.httpsFailure = secure.error;
+    if (cancellation && cancellation->Cancelled()) {
+        result.httpFailure = secure.error;
+        return result;
+    }
+    const PostResult plain =
+        PostForm(QStringLiteral("http://") + server.host + path, fields, timeout, {}, cancellation);
+    if (plain.ok)
+        result.reply = plain.reply;
+    else
+        result.httpFailure = plain.error;
+    return result;
+}
+
+// --- Replies
+
+QStringList SplitReplyLines(const QString& reply) {
+    QStringView text(reply);
+    if (const qsizetype nul = text.indexOf(QChar(u'\0')); nul >= 0)
+        text = text.left(nul);
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != u'\r' && c != u'\n')
+            continue;
+        lines.append(text.mid(start, i - start).toString());
+        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines.append(text.mid(start).toString());
+    return lines;
+}
+
+QString ReadReplyTag(const QString& line, const QString& tag) {
+    if (line.isEmpty() || tag.isEmpty())
+        return {};
+    const QString lower = tag.toLower();
+    const QString opening = u'<' + lower + u'>';
+    const QString closing = QStringLiteral("</") + lower + u'>';
+    if (line.size() < opening.size() + closing.size() || !line.startsWith(opening) ||
+        !line.endsWith(closing))
+        return {};
+    return line.mid(opening.size(), line.size() - opening.size() - closing.size());
+}
+
+// --- The facts every update check sends
+
+QString FormatOsDescription(const platform::OsFacts& facts) {
+    QString text = QString::fromStdString(facts.productName);
+    if (facts.servicePackMajor > 0)
+        text += QStringLiteral(" Service Pack %1").arg(facts.servicePackMajor);
+    text +=
+        QStringLiteral(" (Version %1.%2, Build %3, %4)")
+            .arg(facts.major)
+            .arg(facts.minor)
+            .arg(facts.build)
+            .arg(facts.x64 ? QStringLiteral("64-bit Edition") : QStringLiteral("32-bit Edition"));
+    return text;
+}
+
+QString GetOsDescription(const platform::OsDescription& os) {
+    return FormatOsDescription(os.Describe());
+}
+
+QString GetUserLocaleName(const platform::UserLocale& locale) {
+    const QString name = QString::fromStdString(locale.LocaleName());
+    return name.isEmpty() ? QStringLiteral("xx") : name;
+}
+
+QString GetMachineGuid(const platform::MachineIdentity& identity) {
+    const platform::MachineId id = identity.ReadMachineId();
+    switch (id.status) {
+    case platform::MachineId::Status::Missing:
+        return {};
+    case platform::MachineId::Status::Unreadable:
+        throw MachineGuidError("the machine id cannot be read");
+    case platform::MachineId::Status::Found:
+        break;
+    }
+    const QByteArray machine = QByteArray::fromHex(QByteArray::fromStdString(id.value));
+    QByteArray hash = QMessageAuthenticationCode::hash(
+        machine,
+        QByteArray(reinterpret_cast<const char*>(kMachineGuidKey.data()), kMachineGuidKey.size()),
+        QCryptographicHash::Sha256);
+    hash.truncate(16);
+    // Marked as a random (version 4) UUID of the standard variant, as GUIDs are.
+    hash[6] = static_cast<char>((hash[6] & 0x0F) | 0x40);
+    hash[8] = static_cast<char>((hash[8] & 0x3F) | 0x80);
+    const QByteArray hex = hash.toHex();
+    return QString::fromLatin1(hex.left(8) + '-' + hex.mid(8, 4) + '-' + hex.mid(12, 4) + '-' +
+                               hex.mid(16, 4) + '-' + hex.mid(20));
+}
+
+} // namespace zentaro::online

@@ -1,0 +1,280 @@
+// The main window's part of the online services: the update check on its
+// timer, the menu item, the notice, and the feedback window from the menu,
+// against a real local server.
+#include "app/appform.h"
+#include "appfonts.h"
+#include "online/feedback.h"
+#include "online/newversion.h"
+#include "platform/registryvalues.h"
+#include "support/modaldriver.h"
+#include "support/userlanguage.h"
+#include "testserver.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace zentaro;
+using zentaro::app::TAppForm;
+using zentaro::testing::CheckReply;
+using zentaro::testing::ModalDriver;
+using zentaro::testing::TestServer;
+
+namespace {
+
+class FakeRegistry final : public platform::Registry {
+public:
+    std::unique_ptr<platform::RegistryKey> OpenKeyReadOnly(platform::RegistryRoot,
+                                                           const std::string&) override {
+        auto key = std::make_unique<platform::RegistryValuesKey>();
+        key->Set("ProcessorNameString", std::string("Test CPU"));
+        key->Set("~MHz", std::uint32_t(3000));
+        return key;
+    }
+};
+
+class FakeSystemInfo final : public platform::SystemInfo {
+public:
+    platform::BasicSystemInfo Basic() const override { return {platform::kArchitectureAmd64, 2}; }
+};
+
+class FakeElevation final : public platform::Elevation {
+public:
+    bool IsElevated() const override { return false; }
+    void StartElevated(const std::string&) override {}
+};
+
+class RecordingOpener final : public platform::Opener {
+public:
+    bool OpenUrl(const std::string& url) override {
+        urls.push_back(url);
+        return true;
+    }
+    bool OpenFile(const std::string&) override { return true; }
+    std::vector<std::string> urls;
+};
+
+class FixedOs final : public platform::OsDescription {
+public:
+    platform::OsFacts Describe() const override { return {"Test Linux", 6, 1, 0, 0, true}; }
+};
+
+class FixedLocale final : public platform::UserLocale {
+public:
+    std::string LocaleName() const override { return "en-US"; }
+};
+
+class NoMachineId final : public platform::MachineIdentity {
+public:
+    platform::MachineId ReadMachineId() const override { return {}; }
+};
+
+struct Fixture {
+    QTemporaryDir dir;
+    TestServer server;
+    std::shared_ptr<RecordingOpener> opener = std::make_shared<RecordingOpener>();
+    QByteArray version = "1.1";
+    std::optional<int> timeoutMs = 5000;
+
+    Fixture() {
+        server.start();
+        server.respond = [this](const TestServer::Request& r) {
+            if (r.path == "/php/feedback.php")
+                return TestServer::Answer{200, "text/plain", "OK"};
+            return TestServer::Answer{200, "text/plain",
+                                      CheckReply(version, "https://dl.example/z")};
+        };
+    }
+    QString settingsFile() const { return dir.filePath("KESTRIX/Zentaro.conf"); }
+    QString stored(const char* name) const {
+        return QSettings(settingsFile(), QSettings::IniFormat)
+            .value(QStringLiteral("Settings/") + QLatin1String(name))
+            .toString();
+    }
+
+    app::AppEnvironment environment() {
+        app::AppEnvironment env;
+        env.versions = platform::CreateVersionResource();
+        env.executableImage = ZENTARO_BIN_DIR "/zentaro";
+        env.executablePath = ZENTARO_BIN_DIR "/zentaro";
+        env.programFolder = dir.path().toStdString();
+        env.dataFolders = platform::CreateDataFolders();
+        env.elevation = std::make_shared<FakeElevation>();
+        env.userLanguage = std::make_shared<zentaro::testing::FixedUserLanguage>(1033);
+        env.languagesFolder = dir.filePath("Languages").toStdString();
+        env.registry = std::make_shared<FakeRegistry>();
+        env.systemInfo = std::make_shared<FakeSystemInfo>();
+        env.opener = opener;
+        env.serverHost = server.host().toStdString();
+        env.updateCheck = true;
+        env.osDescription = std::make_shared<FixedOs>();
+        env.userLocale = std::make_shared<FixedLocale>();
+        env.machineIdentity = std::make_shared<NoMachineId>();
+        env.settingsFile = settingsFile().toStdString();
+        env.today = [] {
+            return std::chrono::year_month_day(std::chrono::year(2025), std::chrono::month(12),
+                                               std::chrono::day(9));
+        };
+        env.requestTimeoutMs = timeoutMs;
+        env.trustedCertificatesPem = TestServer::trustedCertificatePem().toStdString();
+        return env;
+    }
+};
+
+QAction* Item(TAppForm& form, const char* name) {
+    return form.findChild<QAction*>(QString::fromLatin1(name));
+}
+
+} // namespace
+
+class TestOnlineAppForm : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void updateCheck_data();
+    void updateCheck();
+    void menuItemWritesShowUpdate();
+    void checkOffAsksNothing();
+    void closingWhileTheCheckWaits();
+    void feedbackFromTheMenu();
+};
+
+void TestOnlineAppForm::initTestCase() {
+    QVERIFY(assets::RegisterTahoma());
+    QApplication::setQuitOnLastWindowClosed(false);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+void TestOnlineAppForm::updateCheck_data() {
+    QTest::addColumn<QString>("showUpdate"); // stored before the start; empty: first start ever
+    QTest::addColumn<QByteArray>("version");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("notice");
+    QTest::addColumn<bool>("checked");
+    QTest::newRow("first start, 1.1") << "" << QByteArray("1.1") << true << true << true;
+    QTest::newRow("same version") << "1" << QByteArray("1.0") << true << false << true;
+    QTest::newRow("ShowUpdate 0") << "0" << QByteArray("1.1") << false << false << false;
+    QTest::newRow("ShowUpdate 2") << "2" << QByteArray("1.1") << true << false << true;
+}
+
+void TestOnlineAppForm::updateCheck() {
+    QFETCH(QString, showUpdate);
+    QFETCH(QByteArray, version);
+    QFETCH(bool, asked);
+    QFETCH(bool, notice);
+    QFETCH(bool, checked);
+    Fixture f;
+    f.version = version;
+    if (!showUpdate.isEmpty())
+        QSettings(f.settingsFile(), QSettings::IniFormat)
+            .setValue("Settings/ShowUpdate", showUpdate);
+
+    TAppForm form(f.environment());
+    form.show();
+    QAction* item = Item(form, "UpdateNotifications1");
+    QVERIFY(item->isChecked() && !item->isEnabled());
+    auto* timer = form.findChild<QTimer*>("TimerChecker");
+    QVERIFY(timer->isActive());
+    QCOMPARE(timer->interval(), 1000);
+
+    // A tick starts the check, a later one sees it finished.
+    QTRY_VERIFY_WITH_TIMEOUT(item->isEnabled(), 10000);
+    QVERIFY(!timer->isActive());
+    QCOMPARE(item->isChecked(), checked);
+    QCOMPARE(f.server.requests.size(), asked ? 1 : 0);
+    QCOMPARE(f.stored("LastUpdateCheckCount"), asked ? QStringLiteral("1") : QString());
+    if (asked)
+        QCOMPARE(f.server.requests[0].field("appname"), QStringLiteral("KESTRIX - Zentaro"));
+
+    auto* newVer = form.findChild<online::TNewVer*>();
+    QCOMPARE(newVer != nullptr, notice);
+    if (notice) {
+        QTRY_VERIFY_WITH_TIMEOUT(newVer->isVisible(), 5000);
+        QCOMPARE(newVer->findChild<QLabel*>("Label2")->text(),
+                 QStringLiteral("Click to download Zentaro 1.1"));
+        QTest::mouseClick(newVer->findChild<QLabel*>("Label2"), Qt::LeftButton);
+        QCOMPARE(f.opener->urls, std::vector<std::string>{"https://dl.example/z"});
+    }
+}
+
+void TestOnlineAppForm::menuItemWritesShowUpdate() {
+    Fixture f;
+    TAppForm form(f.environment());
+    QAction* item = Item(form, "UpdateNotifications1");
+    QTRY_VERIFY_WITH_TIMEOUT(item->isEnabled(), 10000);
+    QVERIFY(item->isChecked());
+    item->trigger();
+    QVERIFY(!item->isChecked());
+    QCOMPARE(f.stored("ShowUpdate"), QStringLiteral("0"));
+    item->trigger();
+    QVERIFY(item->isChecked());
+    QCOMPARE(f.stored("ShowUpdate"), QStringLiteral("1"));
+    QCOMPARE(f.server.requests.size(), 1); // the running program's check is not repeated
+}
+
+void TestOnlineAppForm::checkOffAsksNothing() {
+    // As the tests of the window's other parts have it: no server, no store.
+    Fixture f;
+    app::AppEnvironment env = f.environment();
+    env.updateCheck = false;
+    TAppForm form(std::move(env));
+    QAction* item = Item(form, "UpdateNotifications1");
+    QTRY_VERIFY_WITH_TIMEOUT(item->isEnabled(), 10000);
+    QVERIFY(item->isChecked());
+    item->trigger();
+    QVERIFY(!item->isChecked());
+    QVERIFY(f.server.requests.isEmpty());
+    QVERIFY(!QFile::exists(f.settingsFile()));
+    QVERIFY(form.findChildren<online::TNewVer*>().isEmpty());
+}
+
+void TestOnlineAppForm::closingWhileTheCheckWaits() {
+    Fixture f;
+    f.timeoutMs.reset(); // the real ten seconds
+    f.server.respond = [](const TestServer::Request&) { return TestServer::Answer{.hang = true}; };
+    auto form = std::make_unique<TAppForm>(f.environment());
+    form->show();
+    QTRY_COMPARE_WITH_TIMEOUT(f.server.requests.size(), 1, 10000);
+    form->close();
+    form.reset(); // neither waits out the time-out nor crashes
+    QTest::qWait(50);
+    QCOMPARE(f.server.requests.size(), 1);
+}
+
+void TestOnlineAppForm::feedbackFromTheMenu() {
+    Fixture f;
+    TAppForm form(f.environment());
+    form.findChild<QTimer*>("TimerChecker")->stop(); // no update check in this test
+    QString title;
+    QString message;
+    ModalDriver<online::TFeedbackForm> window([&](online::TFeedbackForm* feedback) {
+        title = feedback->windowTitle();
+        feedback->findChild<QPlainTextEdit*>("Memo1")->setPlainText("Works well");
+        QTest::mouseClick(feedback->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+    });
+    ModalDriver<QMessageBox> box([&](QMessageBox* b) {
+        message = b->text();
+        b->accept();
+    });
+    Item(form, "SendFeedback1")->trigger();
+    QVERIFY2(window.ok(), window.failure());
+    QVERIFY2(box.ok(), box.failure());
+    QCOMPARE(title, QStringLiteral("Zentaro feedback"));
+    QCOMPARE(message, QStringLiteral("Your feedback is received.\n\nThank you!"));
+    QCOMPARE(f.server.requests.size(), 1);
+    QCOMPARE(f.server.requests[0].path, QByteArray("/php/feedback.php"));
+    QCOMPARE(f.server.requests[0].field("feedback"), QStringLiteral("Works well"));
+    QCOMPARE(f.server.requests[0].field("version"), QStringLiteral("1.0"));
+    QVERIFY(form.findChildren<online::TFeedbackForm*>().isEmpty()); // freed on closing
+}
+
+QTEST_MAIN(TestOnlineAppForm)
+#include "test_online_appform.moc"

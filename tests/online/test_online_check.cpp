@@ -1,0 +1,450 @@
+// The update check: its settings store in a temporary folder, the daily ration,
+// the reading of the reply and the version rule, against a real local server.
+#include "online/check.h"
+#include "testserver.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace zentaro;
+using namespace zentaro::online;
+using zentaro::testing::CheckReply;
+using zentaro::testing::TestServer;
+
+namespace {
+
+class FixedOs final : public platform::OsDescription {
+public:
+    platform::OsFacts Describe() const override {
+        return {"Debian GNU/Linux 12 (bookworm)", 6, 1, 0, 0, true};
+    }
+};
+
+class FixedLocale final : public platform::UserLocale {
+public:
+    std::string LocaleName() const override { return "de-DE"; }
+};
+
+class FixedMachine final : public platform::MachineIdentity {
+public:
+    platform::MachineId id{platform::MachineId::Status::Found, "00112233445566778899aabbccddeeff"};
+    platform::MachineId ReadMachineId() const override { return id; }
+};
+
+// One program run's check after another against the same server and store.
+struct Fixture {
+    QTemporaryDir dir;
+    TestServer server;
+    std::shared_ptr<FixedMachine> machine = std::make_shared<FixedMachine>();
+    QDate day{2025, 12, 9};
+
+    Fixture() {
+        server.start();
+        server.respond = [](const TestServer::Request&) {
+            return TestServer::Answer{200, "text/plain", CheckReply("1.1")};
+        };
+    }
+    QString settingsFile() const { return dir.filePath("Zentaro.conf"); }
+
+    CheckInputs inputs() {
+        CheckInputs in;
+        in.AppTitle = "KESTRIX - Zentaro";
+        in.AppVersion = "1.0";
+        in.server = {server.host(), 5000,
+                     QSslCertificate::fromData(TestServer::trustedCertificatePem())};
+        in.os = std::make_shared<FixedOs>();
+        in.locale = std::make_shared<FixedLocale>();
+        in.machine = machine;
+        in.settingsFile = settingsFile();
+        in.today = [this] { return day; };
+        return in;
+    }
+
+    std::unique_ptr<CheckState> run() {
+        auto state = std::make_unique<CheckState>();
+        CheckNow(inputs(), *state);
+        return state;
+    }
+
+    QString stored(const char* name) const {
+        return QSettings(settingsFile(), QSettings::IniFormat)
+            .value(QStringLiteral("Settings/") + QLatin1String(name))
+            .toString();
+    }
+    void store(const char* name, const QString& value) {
+        QSettings settings(settingsFile(), QSettings::IniFormat);
+        settings.setValue(QStringLiteral("Settings/") + QLatin1String(name), value);
+    }
+};
+
+} // namespace
+
+class TestOnlineCheck : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void storeReadsDecimalIntegers_data();
+    void storeReadsDecimalIntegers();
+    void storeWritesDecimalText();
+    void storeThatCannotBeOpened();
+    void versionRule_data();
+    void versionRule();
+    void downloadAddress_data();
+    void downloadAddress();
+    void fieldsOfTheCheck();
+    void sixStartsOnOneDay();
+    void dateFormatChangeRestartsTheCount();
+    void showUpdateOffOrUnusual_data();
+    void showUpdateOffOrUnusual();
+    void readingTheReply_data();
+    void readingTheReply();
+    void failureRecord();
+    void closingWhileTheCheckWaits();
+};
+
+void TestOnlineCheck::init() {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+void TestOnlineCheck::storeReadsDecimalIntegers_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("value"); // 7: the default
+    QTest::newRow("digits") << "12" << 12;
+    QTest::newRow("negative") << "-3" << -3;
+    QTest::newRow("plus sign") << "+4" << 4;
+    QTest::newRow("leading zeros") << "0000000000000000005" << 5;
+    QTest::newRow("largest int") << "2147483647" << 2147483647;
+    QTest::newRow("smallest int") << "-2147483648" << -2147483647 - 1;
+    QTest::newRow("beyond int") << "2147483648" << 7;
+    QTest::newRow("word") << "abc" << 7;
+    QTest::newRow("fraction") << "1.5" << 7;
+    QTest::newRow("hexadecimal") << "0x10" << 7;
+    QTest::newRow("blank before") << "\" 5\"" << 7; // quoted: INI trims bare values
+    QTest::newRow("sign alone") << "-" << 7;
+    QTest::newRow("empty") << "" << 7;
+    QTest::newRow("a list") << "1, 2" << 7;
+}
+
+void TestOnlineCheck::storeReadsDecimalIntegers() {
+    QFETCH(QString, text);
+    QFETCH(int, value);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("Zentaro.conf");
+    {
+        QFile raw(file);
+        QVERIFY(raw.open(QIODevice::WriteOnly));
+        raw.write("[Settings]\nValue=" + text.toUtf8() + "\n");
+    }
+    const auto store = SettingsStore::Open(file);
+    QVERIFY(store->opened());
+    QCOMPARE(store->ReadInteger("Value", 7), value);
+    QCOMPARE(store->ReadInteger("Missing", 7), 7);
+    QCOMPARE(store->ReadString("Missing", "none"), QStringLiteral("none"));
+}
+
+void TestOnlineCheck::storeWritesDecimalText() {
+    QTemporaryDir dir;
+    // Folders on the way are created with the store.
+    const QString file = dir.filePath("KESTRIX/Zentaro.conf");
+    auto store = SettingsStore::Open(file);
+    QVERIFY(store->opened());
+    QVERIFY(store->WriteInteger("LastUpdateCheckCount", -12));
+    QVERIFY(store->WriteString("LastUpdateCheck", "12/9/25"));
+    QFile raw(file);
+    QVERIFY(raw.open(QIODevice::ReadOnly));
+    const QByteArray content = raw.readAll();
+    QVERIFY2(content.contains("[Settings]"), content);
+    QVERIFY2(content.contains("LastUpdateCheckCount=-12"), content);
+    QCOMPARE(SettingsStore::Open(file)->ReadString("LastUpdateCheck", {}),
+             QStringLiteral("12/9/25"));
+}
+
+void TestOnlineCheck::storeThatCannotBeOpened() {
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath("file"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    // Its folder would have to be a file: it cannot be made, whoever runs the test.
+    const auto store = SettingsStore::Open(dir.filePath("file/Zentaro.conf"));
+    QVERIFY(!store->opened());
+    QCOMPARE(store->ReadInteger("ShowUpdate", 1), 1);
+    QVERIFY(!store->WriteInteger("ShowUpdate", 0));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList{"file"});
+}
+
+void TestOnlineCheck::versionRule_data() {
+    QTest::addColumn<QString>("latest");
+    QTest::addColumn<int>("showUpdate");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("due");
+    QTest::newRow("same version") << "1.0" << 1 << 1 << false;
+    QTest::newRow("1.00 differs") << "1.00" << 1 << 1 << true;
+    QTest::newRow("older differs too") << "0.9" << 1 << 1 << true;
+    QTest::newRow("newer") << "1.1" << 1 << 3 << true;
+    QTest::newRow("letters") << "1.1b" << 1 << 1 << false;
+    QTest::newRow("empty") << "" << 1 << 1 << false;
+    QTest::newRow("dots only") << ".." << 1 << 1 << false;
+    QTest::newRow("signed") << "-1.1" << 1 << 1 << true;
+    QTest::newRow("beyond int") << "2147483.648" << 1 << 1 << false;
+    QTest::newRow("fourth check of the day") << "1.1" << 1 << 4 << false;
+    QTest::newRow("notifications off") << "1.1" << 0 << 1 << false;
+    QTest::newRow("ShowUpdate 2") << "1.1" << 2 << 1 << false;
+}
+
+void TestOnlineCheck::versionRule() {
+    QFETCH(QString, latest);
+    QFETCH(int, showUpdate);
+    QFETCH(int, count);
+    QFETCH(bool, due);
+    QCOMPARE(NoticeDue(latest, "1.0", showUpdate, count), due);
+}
+
+void TestOnlineCheck::downloadAddress_data() {
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("opened");
+    const QString home = "http://www.kestrix.example";
+    QTest::newRow("https") << "https://dl.example/Zentaro-1.1.zip"
+                           << "https://dl.example/Zentaro-1.1.zip";
+    QTest::newRow("http with port and query") << "http://dl.example:8080/get?v=1.1"
+                                              << "http://dl.example:8080/get?v=1.1";
+    QTest::newRow("scheme in capitals") << "HTTPS://dl.example/"
+                                        << "HTTPS://dl.example/";
+    QTest::newRow("empty") << "" << home;
+    QTest::newRow("file address") << "file:///etc/passwd" << home;
+    QTest::newRow("local path") << "/usr/bin/xterm" << home;
+    QTest::newRow("other scheme") << "javascript:alert(1)" << home;
+    QTest::newRow("no host") << "http:///path" << home;
+    QTest::newRow("relative") << "dl.example/z.zip" << home;
+    QTest::newRow("blank inside") << "http://dl.example/a b" << home;
+    QTest::newRow("blank before") << " http://dl.example/" << home;
+    QTest::newRow("malformed") << "http://[::1" << home;
+}
+
+void TestOnlineCheck::downloadAddress() {
+    QFETCH(QString, url);
+    QFETCH(QString, opened);
+    QCOMPARE(DownloadAddress(url, "www.kestrix.example"), opened);
+}
+
+void TestOnlineCheck::fieldsOfTheCheck() {
+    Fixture f;
+    const auto state = f.run();
+    QVERIFY(state->Finished());
+    QVERIFY2(!state->CheckFailed, qPrintable(state->CheckFailureText));
+    QCOMPARE(f.server.requests.size(), 1);
+    const TestServer::Request& request = f.server.requests[0];
+    QVERIFY(request.tls);
+    QCOMPARE(request.path, QByteArray("/php/check2.php"));
+    QStringList names;
+    for (const auto& field : request.fields)
+        names << field.first;
+    QCOMPARE(names, (QStringList{"cmd", "appname", "version", "os", "local", "guid"}));
+    QCOMPARE(request.field("cmd"), QStringLiteral("check"));
+    QCOMPARE(request.field("appname"), QStringLiteral("KESTRIX - Zentaro"));
+    QCOMPARE(request.field("version"), QStringLiteral("1.0"));
+    QCOMPARE(
+        request.field("os"),
+        QStringLiteral("Debian GNU/Linux 12 (bookworm) (Version 6.1, Build 0, 64-bit Edition)"));
+    QCOMPARE(request.field("local"), QStringLiteral("de-DE"));
+    QCOMPARE(request.field("guid"), GetMachineGuid(*f.machine));
+    QCOMPARE(state->LatestVersion, QStringLiteral("1.1"));
+    QCOMPARE(state->DownloadURL, QStringLiteral("http://dl.example/z.zip"));
+    QVERIFY(state->NewVersionAvailable);
+
+    // Without a machine id the field is sent empty, and nothing fails.
+    f.machine->id = {platform::MachineId::Status::Missing, {}};
+    const auto second = f.run();
+    QVERIFY(!second->CheckFailed);
+    QCOMPARE(f.server.requests.size(), 2);
+    QVERIFY(f.server.requests[1].hasField("guid"));
+    QCOMPARE(f.server.requests[1].field("guid"), QString());
+}
+
+void TestOnlineCheck::sixStartsOnOneDay() {
+    Fixture f;
+    QVERIFY(!QFile::exists(f.settingsFile()));
+    const bool notice[] = {true, true, true, false, false, false};
+    const int asked[] = {1, 2, 3, 4, 5, 5};
+    for (int start = 0; start < 6; ++start) {
+        const auto state = f.run();
+        QVERIFY(state->Finished());
+        QCOMPARE(f.server.requests.size(), asked[start]);
+        QCOMPARE(state->NewVersionAvailable, notice[start]);
+        QCOMPARE(f.stored("LastUpdateCheck"), QStringLiteral("12/9/25"));
+        QCOMPARE(f.stored("LastUpdateCheckCount"), QString::number(std::min(start + 1, 5)));
+    }
+    // The next day starts again.
+    f.day = f.day.addDays(1);
+    QVERIFY(f.run()->NewVersionAvailable);
+    QCOMPARE(f.stored("LastUpdateCheck"), QStringLiteral("12/10/25"));
+    QCOMPARE(f.stored("LastUpdateCheckCount"), QStringLiteral("1"));
+}
+
+void TestOnlineCheck::dateFormatChangeRestartsTheCount() {
+    Fixture f;
+    f.store("LastUpdateCheck", "12/9/25");
+    f.store("LastUpdateCheckCount", "5");
+    // The user now writes dates the German way: the same day reads differently.
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    QVERIFY(f.run()->NewVersionAvailable);
+    QCOMPARE(f.server.requests.size(), 1);
+    QCOMPARE(f.stored("LastUpdateCheck"), QStringLiteral("09.12.25"));
+    QCOMPARE(f.stored("LastUpdateCheckCount"), QStringLiteral("1"));
+}
+
+void TestOnlineCheck::showUpdateOffOrUnusual_data() {
+    QTest::addColumn<QString>("showUpdate");
+    QTest::addColumn<int>("read");
+    QTest::addColumn<bool>("asked");
+    QTest::newRow("0: off") << "0" << 0 << false;
+    QTest::newRow("2, written by hand") << "2" << 2 << true;
+    QTest::newRow("not a number: on") << "yes" << 1 << true;
+}
+
+void TestOnlineCheck::showUpdateOffOrUnusual() {
+    QFETCH(QString, showUpdate);
+    QFETCH(int, read);
+    QFETCH(bool, asked);
+    Fixture f;
+    f.store("ShowUpdate", showUpdate);
+    f.store("LastUpdateCheck", "12/9/25");
+    f.store("LastUpdateCheckCount", "2");
+    const auto state = f.run();
+    QVERIFY(state->Finished());
+    QCOMPARE(state->ShowUpdate, read);
+    QCOMPARE(f.server.requests.size(), asked ? 1 : 0);
+    QCOMPARE(f.stored("LastUpdateCheckCount"), asked ? QStringLiteral("3") : QStringLiteral("2"));
+    QCOMPARE(state->NewVersionAvailable, read == 1);
+    QCOMPARE(f.stored("ShowUpdate"), showUpdate); // the check never writes it
+}
+
+Q_DECLARE_METATYPE(TestServer::Tls)
+
+void TestOnlineCheck::readingTheReply_data() {
+    QTest::addColumn<TestServer::Tls>("tls");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("machineIdFails");
+    QTest::addColumn<bool>("used");
+
+    const auto trusted = TestServer::Tls::Trusted;
+    const auto refused = TestServer::Tls::Refused;
+    QTest::newRow("CR LF") << trusted << 200 << CheckReply("1.1") << false << true;
+    QTest::newRow("LF") << trusted << 200 << CheckReply("1.1", "u", "\n") << false << true;
+    QTest::newRow("CR") << trusted << 200 << CheckReply("1.1", "u", "\r") << false << true;
+    QTest::newRow("result 0 is valid too")
+        << trusted << 200 << QByteArray("<version>1.1</version>\n<url></url>\n\n<result>0</result>")
+        << false << true;
+    QTest::newRow("ERROR first") << trusted << 200 << "ERROR\n" + CheckReply("1.1") << false
+                                 << false;
+    QTest::newRow("three lines") << trusted << 200
+                                 << QByteArray(
+                                        "<version>1.1</version>\n<url></url>\n<result>1</result>\n")
+                                 << false << false;
+    QTest::newRow("result 2") << trusted << 200
+                              << QByteArray(
+                                     "<version>1.1</version>\n<url></url>\n\n<result>2</result>")
+                              << false << false;
+    QTest::newRow("500 with a page over https")
+        << trusted << 500 << QByteArray("<html>\n<body>\n<p>Error</p>\n</body>\n</html>\n") << false
+        << false;
+    QTest::newRow("https refused, http answers")
+        << refused << 200 << CheckReply("1.1") << false << true;
+    QTest::newRow("machine id unreadable, https answers")
+        << trusted << 200 << CheckReply("1.1") << true << false;
+    QTest::newRow("machine id unreadable, http answers")
+        << refused << 200 << CheckReply("1.1") << true << true;
+    QTest::newRow("https refused, http 500")
+        << refused << 500 << CheckReply("1.1") << false << false;
+}
+
+void TestOnlineCheck::readingTheReply() {
+    QFETCH(TestServer::Tls, tls);
+    QFETCH(int, status);
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, machineIdFails);
+    QFETCH(bool, used);
+    Fixture f;
+    f.server.tls = tls;
+    f.server.respond = [=](const TestServer::Request&) {
+        return TestServer::Answer{status, "text/plain", reply};
+    };
+    if (machineIdFails)
+        f.machine->id = {platform::MachineId::Status::Unreadable, {}};
+    const auto state = f.run();
+    QVERIFY(state->Finished());
+    QCOMPARE(f.server.requests.size(), 1);
+    QCOMPARE(state->CheckFailed, !used);
+    QCOMPARE(state->NewVersionAvailable, used);
+    QCOMPARE(state->LatestVersion, used ? QStringLiteral("1.1") : QString());
+    if (machineIdFails && used)
+        QCOMPARE(f.server.requests[0].field("guid"), QString());
+}
+
+void TestOnlineCheck::failureRecord() {
+    // The texts, in order, with two CR characters between them.
+    Fixture f;
+    f.server.tls = TestServer::Tls::Refused;
+    f.server.respond = [](const TestServer::Request&) {
+        return TestServer::Answer{404, "text/plain", "none"};
+    };
+    f.machine->id = {platform::MachineId::Status::Unreadable, {}};
+    auto state = f.run();
+    QVERIFY(state->CheckFailed);
+    const QStringList parts = state->CheckFailureText.split("\r\r");
+    QCOMPARE(parts.size(), 3);
+    QCOMPARE(parts[0], QStringLiteral("Error: GUID generate problem!"));
+    QVERIFY2(parts[1].startsWith("HTTPS Response:\r") && parts[1].size() > 16,
+             qPrintable(parts[1]));
+    QVERIFY2(parts[2].startsWith("HTTP Response:\r") && parts[2].size() > 15, qPrintable(parts[2]));
+
+    // A store that cannot be opened: noted, defaults read, nothing written, and
+    // the HTTPS reply of this check is not used.
+    Fixture g;
+    QFile blocker(g.dir.filePath("file"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    CheckInputs inputs = g.inputs();
+    inputs.settingsFile = g.dir.filePath("file/Zentaro.conf");
+    state = std::make_unique<CheckState>();
+    CheckNow(inputs, *state);
+    QCOMPARE(state->CheckFailureText, QStringLiteral("Error: Registry open problem!"));
+    QCOMPARE(g.server.requests.size(), 1);
+    QVERIFY(!state->NewVersionAvailable);
+
+    // Blank messages are not noted.
+    CheckState record;
+    record.NoteFailure(" \t ");
+    QVERIFY(!record.CheckFailed);
+    record.NoteFailure("a");
+    record.NoteFailure("b");
+    QCOMPARE(record.CheckFailureText, QStringLiteral("a\r\rb"));
+    record.ClearFailures();
+    QVERIFY(!record.CheckFailed && record.CheckFailureText.isEmpty());
+}
+
+void TestOnlineCheck::closingWhileTheCheckWaits() {
+    Fixture f;
+    f.server.respond = [](const TestServer::Request&) { return TestServer::Answer{.hang = true}; };
+    CheckInputs inputs = f.inputs();
+    inputs.server.timeoutMs.reset(); // the real ten seconds
+    auto state = std::make_shared<CheckState>();
+    auto checker = std::make_unique<TChecker>(std::move(inputs), state);
+    QTRY_COMPARE_WITH_TIMEOUT(f.server.requests.size(), 1, 5000);
+    QVERIFY(!state->Finished());
+    checker.reset();
+    // The thread has ended and let go of the state: it was not left running.
+    QCOMPARE(state.use_count(), 1);
+    QVERIFY(state->Finished());
+    QVERIFY(state->CheckFailed);
+    QVERIFY(!state->NewVersionAvailable);
+    QCOMPARE(f.server.requests.size(), 1); // no plain HTTP attempt after closing
+}
+
+QTEST_GUILESS_MAIN(TestOnlineCheck)
+#include "test_online_check.moc"

@@ -1,0 +1,497 @@
+// The request protocol: the form body, the transport against a real local
+// server on both schemes, the reply's lines and tags, the facts a check sends,
+// and the feedback's rules.
+#include "online/feedbacktext.h"
+#include "online/protocol.h"
+#include "testserver.h"
+
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QSslCertificate>
+#include <QTest>
+#include <atomic>
+#include <thread>
+
+using namespace zentaro;
+using namespace zentaro::online;
+using zentaro::testing::TestServer;
+
+namespace {
+
+constexpr int kTestTimeoutMs = 5000;
+
+QList<QSslCertificate> Trust() {
+    return QSslCertificate::fromData(TestServer::trustedCertificatePem());
+}
+
+class FixedMachine final : public platform::MachineIdentity {
+public:
+    explicit FixedMachine(platform::MachineId id) : id_(std::move(id)) {}
+    platform::MachineId ReadMachineId() const override { return id_; }
+
+private:
+    platform::MachineId id_;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(TestServer::Answer)
+
+class TestOnlineProtocol : public QObject {
+    Q_OBJECT
+
+private slots:
+    void formBody_data();
+    void formBody();
+    void requestsAsTheServerSeesThem_data();
+    void requestsAsTheServerSeesThem();
+    void replies_data();
+    void replies();
+    void untrustedCertificateFails();
+    void httpsRefusedFallsBackToHttp();
+    void httpsErrorStatusIsTheReply();
+    void bothAttemptsFail();
+    void cancellationEndsAWaitingRequest();
+    void replyLines_data();
+    void replyLines();
+    void replyTag_data();
+    void replyTag();
+    void osDescription_data();
+    void osDescription();
+    void machineGuid();
+    void validEmail_data();
+    void validEmail();
+    void composedFeedback_data();
+    void composedFeedback();
+    void delivered_data();
+    void delivered();
+};
+
+void TestOnlineProtocol::formBody_data() {
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QByteArray>("body");
+    QTest::newRow("space and ampersand") << QStringList{"v=a b&c"} << QByteArray("v=a+b%26c");
+    QTest::newRow("equals in the value")
+        << QStringList{"v=x=y==", "w="} << QByteArray("v=x%3Dy%3D%3D&w=");
+    QTest::newRow("plus and percent") << QStringList{"v=1+1=2%"} << QByteArray("v=1%2B1%3D2%25");
+    QTest::newRow("kept as they are")
+        << QStringList{"A-z_0.9*=Zz09*-._"} << QByteArray("A-z_0.9*=Zz09*-._");
+    QTest::newRow("outside ASCII, byte by byte") << QStringList{QString::fromUtf8("n=Grüße ü€")}
+                                                 << QByteArray("n=Gr%C3%BC%C3%9Fe+%C3%BC%E2%82%AC");
+    QTest::newRow("line breaks and slashes")
+        << QStringList{"f=a\r\nb/c~"} << QByteArray("f=a%0D%0Ab%2Fc%7E");
+    QTest::newRow("order kept, no trailing ampersand")
+        << QStringList{"cmd=check", "b=2", "a=1"} << QByteArray("cmd=check&b=2&a=1");
+    QTest::newRow("escaped name") << QStringList{"a b=c"} << QByteArray("a+b=c");
+    QTest::newRow("nothing") << QStringList{} << QByteArray();
+}
+
+void TestOnlineProtocol::formBody() {
+    QFETCH(QStringList, fields);
+    QFETCH(QByteArray, body);
+    QCOMPARE(EncodeFormBody(fields), body);
+}
+
+void TestOnlineProtocol::requestsAsTheServerSeesThem_data() {
+    QTest::addColumn<QString>("scheme");
+    QTest::newRow("https") << "https";
+    QTest::newRow("http") << "http";
+}
+
+void TestOnlineProtocol::requestsAsTheServerSeesThem() {
+    QFETCH(QString, scheme);
+    TestServer server;
+    QVERIFY(server.start());
+    const QStringList fields{"cmd=check",   QString::fromUtf8("appname=KESTRIX - Zentaro"),
+                             "version=1.0", QString::fromUtf8("os=Dëbian & co = 100%+"),
+                             "local=en-US", "guid="};
+    const PostResult result = PostForm(scheme + "://" + server.host() + "/php/check2.php", fields,
+                                       kTestTimeoutMs, Trust());
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(result.reply, QStringLiteral("OK"));
+
+    QCOMPARE(server.requests.size(), 1);
+    const TestServer::Request& request = server.requests[0];
+    const bool https = scheme == "https";
+    QCOMPARE(request.tls, https);
+    QCOMPARE(request.method, QByteArray("POST"));
+    QCOMPARE(request.path, QByteArray("/php/check2.php"));
+    QCOMPARE(request.body, EncodeFormBody(fields));
+    QCOMPARE(request.fields.size(), fields.size());
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        const qsizetype equals = fields[i].indexOf('=');
+        QCOMPARE(request.fields[i].first, fields[i].left(equals));
+        QCOMPARE(request.fields[i].second, fields[i].mid(equals + 1));
+    }
+    QCOMPARE(request.headers.value("content-type"),
+             https ? QByteArray("application/x-www-form-urlencoded; charset=UTF-8")
+                   : QByteArray("application/x-www-form-urlencoded"));
+    if (https)
+        QCOMPARE(request.headers.value("connection").toLower(), QByteArray("close"));
+}
+
+void TestOnlineProtocol::replies_data() {
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<TestServer::Answer>("answer");
+    QTest::addColumn<int>("timeoutMs");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("reply");
+
+    const QString umlauts = QString::fromUtf8("Grüße");
+    const QByteArray latin1 = umlauts.toLatin1();
+    TestServer::Answer a;
+    a.body = umlauts.toUtf8();
+    a.contentType = "text/plain";
+    QTest::newRow("no character set: UTF-8") << "https" << a << kTestTimeoutMs << true << umlauts;
+    a.contentType = "text/plain; charset=ISO-8859-1";
+    a.body = latin1;
+    QTest::newRow("latin-1 over https") << "https" << a << kTestTimeoutMs << true << umlauts;
+    QTest::newRow("latin-1 over http") << "http" << a << kTestTimeoutMs << true << umlauts;
+    a.contentType = "text/html; charset=\"utf-8\"";
+    a.body = "\xEF\xBB\xBFOK"; // a byte-order mark is no part of the text
+    QTest::newRow("quoted charset, BOM") << "https" << a << kTestTimeoutMs << true << "OK";
+
+    TestServer::Answer gzip;
+    gzip.gzip = true;
+    gzip.body = zentaro::testing::CheckReply("1.1");
+    QTest::newRow("gzip") << "https" << gzip << kTestTimeoutMs << true
+                          << QString::fromLatin1(gzip.body);
+
+    TestServer::Answer failed;
+    failed.status = 500;
+    failed.contentType = "text/html";
+    failed.body = "<html><body>Internal error</body></html>";
+    QTest::newRow("500 over https is the reply")
+        << "https" << failed << kTestTimeoutMs << true << QString::fromLatin1(failed.body);
+    QTest::newRow("500 over http fails") << "http" << failed << kTestTimeoutMs << false << "";
+    failed.status = 404;
+    QTest::newRow("404 over https is the reply")
+        << "https" << failed << kTestTimeoutMs << true << QString::fromLatin1(failed.body);
+
+    TestServer::Answer moved;
+    moved.status = 302;
+    moved.body = "moved";
+    QTest::newRow("redirect not followed") << "https" << moved << kTestTimeoutMs << true << "moved";
+
+    TestServer::Answer big;
+    big.body = QByteArray(kMaxReplyBytes + 1, 'x');
+    QTest::newRow("over 1 MiB") << "https" << big << kTestTimeoutMs << false << "";
+    big.body.chop(1);
+    QTest::newRow("exactly 1 MiB")
+        << "http" << big << kTestTimeoutMs << true << QString(kMaxReplyBytes, u'x');
+    TestServer::Answer bomb;
+    bomb.gzip = true;
+    bomb.body = QByteArray(8 * kMaxReplyBytes, '\0');
+    QTest::newRow("over 1 MiB once unpacked") << "https" << bomb << kTestTimeoutMs << false << "";
+
+    TestServer::Answer silent;
+    silent.hang = true;
+    QTest::newRow("slower than the time-out, https") << "https" << silent << 300 << false << "";
+    QTest::newRow("slower than the time-out, http") << "http" << silent << 300 << false << "";
+}
+
+void TestOnlineProtocol::replies() {
+    QFETCH(QString, scheme);
+    QFETCH(TestServer::Answer, answer);
+    QFETCH(int, timeoutMs);
+    QFETCH(bool, ok);
+    QFETCH(QString, reply);
+
+    TestServer server;
+    QVERIFY(server.start());
+    if (answer.status == 302)
+        answer.extraHeaders =
+            "Location: " + scheme.toLatin1() + "://" + server.host().toLatin1() + "/elsewhere\r\n";
+    server.respond = [answer](const TestServer::Request&) { return answer; };
+    const PostResult result =
+        PostForm(scheme.toUpper() + "://" + server.host() + "/p", {"cmd=x"}, timeoutMs, Trust());
+    QCOMPARE(result.ok, ok);
+    if (ok) {
+        QCOMPARE(result.reply, reply);
+    } else {
+        QVERIFY(!result.error.isEmpty());
+        QVERIFY(result.reply.isEmpty());
+    }
+    QCOMPARE(server.requests.size(), 1); // no retry, no redirect followed
+    QCOMPARE(server.requests[0].tls, scheme == "https");
+}
+
+void TestOnlineProtocol::untrustedCertificateFails() {
+    TestServer server;
+    QVERIFY(server.start());
+    server.tls = TestServer::Tls::Untrusted;
+    const PostResult untrusted =
+        PostForm("https://" + server.host() + "/p", {"a=1"}, kTestTimeoutMs, Trust());
+    QVERIFY(!untrusted.ok);
+    QVERIFY(!untrusted.error.isEmpty());
+    // Nor is the tests' own certificate trusted unless the caller says so.
+    server.tls = TestServer::Tls::Trusted;
+    QVERIFY(!PostForm("https://" + server.host() + "/p", {"a=1"}, kTestTimeoutMs).ok);
+    QVERIFY(server.requests.isEmpty());
+}
+
+void TestOnlineProtocol::httpsRefusedFallsBackToHttp() {
+    TestServer server;
+    QVERIFY(server.start());
+    server.tls = TestServer::Tls::Refused;
+    server.respond = [](const TestServer::Request& r) {
+        return TestServer::Answer{200, "text/plain", "reached " + r.path};
+    };
+    ServerAccess access{server.host(), kTestTimeoutMs, Trust()};
+    const QStringList fields{"cmd=feedback", "feedback=a b"};
+    const ExchangeResult result = Exchange(access, kFeedbackPath, fields, kFeedbackTimeoutMs);
+    QCOMPARE(result.reply, std::optional<QString>("reached /php/feedback.php"));
+    QVERIFY(result.httpsFailure.has_value());
+    QVERIFY(!result.httpFailure.has_value());
+    QCOMPARE(server.requests.size(), 1);
+    QVERIFY(!server.requests[0].tls);
+    QCOMPARE(server.requests[0].body, EncodeFormBody(fields));
+}
+
+void TestOnlineProtocol::httpsErrorStatusIsTheReply() {
+    TestServer server;
+    QVERIFY(server.start());
+    server.respond = [](const TestServer::Request&) {
+        return TestServer::Answer{500, "text/html", "<h1>Error</h1>"};
+    };
+    const ExchangeResult result =
+        Exchange({server.host(), kTestTimeoutMs, Trust()}, kCheckPath, {"cmd=check"}, 10000);
+    QCOMPARE(result.reply, std::optional<QString>("<h1>Error</h1>"));
+    QVERIFY(!result.httpsFailure && !result.httpFailure);
+    QCOMPARE(server.requests.size(), 1); // no plain HTTP attempt
+}
+
+void TestOnlineProtocol::bothAttemptsFail() {
+    TestServer server;
+    QVERIFY(server.start());
+    server.tls = TestServer::Tls::Refused;
+    server.respond = [](const TestServer::Request&) {
+        return TestServer::Answer{503, "text/plain", "busy"};
+    };
+    const ExchangeResult result =
+        Exchange({server.host(), kTestTimeoutMs, Trust()}, kCheckPath, {"cmd=check"}, 10000);
+    QVERIFY(!result.reply);
+    QVERIFY(result.httpsFailure && !result.httpsFailure->isEmpty());
+    QVERIFY(result.httpFailure && !result.httpFailure->isEmpty());
+    QCOMPARE(server.requests.size(), 1);
+}
+
+void TestOnlineProtocol::cancellationEndsAWaitingRequest() {
+    TestServer server;
+    QVERIFY(server.start());
+    server.respond = [](const TestServer::Request&) { return TestServer::Answer{.hang = true}; };
+    Cancellation cancellation;
+    std::optional<ExchangeResult> result;
+    std::atomic<bool> finished{false};
+    const ServerAccess access{server.host(), std::nullopt, Trust()};
+    // The real ten seconds: only the cancellation can end it sooner.
+    std::thread worker([&] {
+        result = Exchange(access, kCheckPath, {"cmd=check"}, kCheckTimeoutMs, &cancellation);
+        finished = true;
+    });
+    const auto stop = qScopeGuard([&] {
+        cancellation.Cancel(); // on a failed check too, so that the thread ends
+        if (worker.joinable())
+            worker.join();
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(server.requests.size(), 1, 5000);
+    cancellation.Cancel();
+    QTRY_VERIFY_WITH_TIMEOUT(finished, 5000);
+    worker.join();
+    QVERIFY(result && !result->reply);
+    QCOMPARE(server.requests.size(), 1); // no second attempt after the cancellation
+    QVERIFY(cancellation.Cancelled());
+}
+
+void TestOnlineProtocol::replyLines_data() {
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<QStringList>("lines");
+    const QStringList three{"a", "b", "c"};
+    QTest::newRow("CR LF") << "a\r\nb\r\nc\r\n" << three;
+    QTest::newRow("LF") << "a\nb\nc\n" << three;
+    QTest::newRow("CR") << "a\rb\rc\r" << three;
+    QTest::newRow("no final break") << "a\nb\r\nc" << three;
+    QTest::newRow("empty line inside") << "a\r\n\r\nc" << QStringList{"a", "", "c"};
+    QTest::newRow("two final breaks") << "a\n\n" << QStringList{"a", ""};
+    QTest::newRow("LF CR is two breaks") << "a\n\rb" << QStringList{"a", "", "b"};
+    QTest::newRow("NUL ends the text")
+        << QString::fromUtf16(u"a\nb\0c\nd", 7) << QStringList{"a", "b"};
+    QTest::newRow("empty") << "" << QStringList{};
+    QTest::newRow("one break") << "\r\n" << QStringList{""};
+}
+
+void TestOnlineProtocol::replyLines() {
+    QFETCH(QString, reply);
+    QFETCH(QStringList, lines);
+    QCOMPARE(SplitReplyLines(reply), lines);
+}
+
+void TestOnlineProtocol::replyTag_data() {
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("tag");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("version") << "<version>1.1</version>"
+                             << "version"
+                             << "1.1";
+    QTest::newRow("tag asked in capitals") << "<version>1.1</version>"
+                                           << "VERSION"
+                                           << "1.1";
+    QTest::newRow("line in capitals") << "<VERSION>1.1</VERSION>"
+                                      << "version"
+                                      << "";
+    QTest::newRow("trailing space") << "<version>1.1</version> "
+                                    << "version"
+                                    << "";
+    QTest::newRow("leading space") << " <version>1.1</version>"
+                                   << "version"
+                                   << "";
+    QTest::newRow("no closing mark") << "<version>1.1"
+                                     << "version"
+                                     << "";
+    QTest::newRow("other tag") << "<url>1.1</url>"
+                               << "version"
+                               << "";
+    QTest::newRow("empty value") << "<result></result>"
+                                 << "result"
+                                 << "";
+    QTest::newRow("marks overlap") << "<a></a>"
+                                   << "a"
+                                   << "";
+    QTest::newRow("value with marks") << "<url>http://x/<b></url>"
+                                      << "url"
+                                      << "http://x/<b>";
+    QTest::newRow("empty line") << ""
+                                << "version"
+                                << "";
+    QTest::newRow("empty tag") << "<>1</>"
+                               << ""
+                               << "";
+}
+
+void TestOnlineProtocol::replyTag() {
+    QFETCH(QString, line);
+    QFETCH(QString, tag);
+    QFETCH(QString, value);
+    QCOMPARE(ReadReplyTag(line, tag), value);
+}
+
+void TestOnlineProtocol::osDescription_data() {
+    QTest::addColumn<QString>("product");
+    QTest::addColumn<unsigned>("servicePack");
+    QTest::addColumn<bool>("x64");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("64-bit")
+        << "Debian GNU/Linux 12 (bookworm)" << 0u << true
+        << "Debian GNU/Linux 12 (bookworm) (Version 6.1, Build 0, 64-bit Edition)";
+    QTest::newRow("32-bit") << "Linux" << 0u << false
+                            << "Linux (Version 6.1, Build 0, 32-bit Edition)";
+    QTest::newRow("service pack")
+        << "Windows 7" << 1u << true
+        << "Windows 7 Service Pack 1 (Version 6.1, Build 0, 64-bit Edition)";
+}
+
+void TestOnlineProtocol::osDescription() {
+    QFETCH(QString, product);
+    QFETCH(unsigned, servicePack);
+    QFETCH(bool, x64);
+    QFETCH(QString, text);
+    QCOMPARE(FormatOsDescription({product.toStdString(), 6, 1, 0, servicePack, x64}), text);
+}
+
+void TestOnlineProtocol::machineGuid() {
+    using Status = platform::MachineId::Status;
+    QCOMPARE(GetMachineGuid(FixedMachine({Status::Missing, {}})), QString());
+    QVERIFY_THROWS_EXCEPTION(MachineGuidError,
+                             GetMachineGuid(FixedMachine({Status::Unreadable, {}})));
+
+    const std::string id = "0123456789abcdef0123456789abcdef";
+    const QString guid = GetMachineGuid(FixedMachine({Status::Found, id}));
+    static const QRegularExpression shape(
+        "^[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}$");
+    QVERIFY2(shape.match(guid).hasMatch(), qPrintable(guid));
+    // Stable for the machine, different for another, and not the id itself.
+    QCOMPARE(GetMachineGuid(FixedMachine({Status::Found, id})), guid);
+    QVERIFY(GetMachineGuid(FixedMachine({Status::Found, "1" + id.substr(1)})) != guid);
+    QVERIFY(!QString(guid).remove('-').contains(QString::fromStdString(id).left(8)));
+}
+
+void TestOnlineProtocol::validEmail_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("plain") << "user@example.com" << true;
+    QTest::newRow("dots and plus, several labels")
+        << "first.last+tag@mail.sub.example.co.uk" << true;
+    QTest::newRow("hyphens and digits") << "a_b-c@my-host9.x1" << true;
+    QTest::newRow("no dot after @") << "user@localhost" << false;
+    QTest::newRow("ends in a hyphen") << "user@example.com-" << false;
+    QTest::newRow("ends in a dot") << "user@example.com." << false;
+    QTest::newRow("space") << "us er@example.com" << false;
+    QTest::newRow("letter outside A-Z") << QString::fromUtf8("jürgen@example.com") << false;
+    QTest::newRow("two @") << "a@b@example.com" << false;
+    QTest::newRow("empty local part") << "@example.com" << false;
+    QTest::newRow("dot right after @") << "user@.example.com" << false;
+    QTest::newRow("final line break") << "user@example.com\n" << false;
+    QTest::newRow("letter case counts nowhere") << "USER@EXAMPLE.COM" << true;
+}
+
+void TestOnlineProtocol::validEmail() {
+    QFETCH(QString, address);
+    QFETCH(bool, valid);
+    QCOMPARE(IsValidEmail(address), valid);
+}
+
+void TestOnlineProtocol::composedFeedback_data() {
+    QTest::addColumn<int>("choice");
+    QTest::addColumn<QString>("likeCaption");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("feedback");
+    const int none = int(FeedbackChoice::None);
+    const int like = int(FeedbackChoice::Like);
+    const int dislike = int(FeedbackChoice::Dislike);
+    QTest::newRow("like, English") << like << "I like it!"
+                                   << "Great"
+                                   << "I like it!\rGreat";
+    QTest::newRow("dislike, English") << dislike << "I like it!"
+                                      << "Slow"
+                                      << "I dislike it!\rSlow";
+    QTest::newRow("like, translated") << like << QString::fromUtf8("Gefällt mir!") << "Gut"
+                                      << QString::fromUtf8("I like it! (Gefällt mir!)\rGut");
+    QTest::newRow("no choice, trimmed, inner breaks kept") << none << "I like it!"
+                                                           << " \t\r\nline 1\r\nline 2\r\n\x01 "
+                                                           << "line 1\r\nline 2";
+    QTest::newRow("blank") << like << "I like it!"
+                           << " \r\n \t "
+                           << "";
+}
+
+void TestOnlineProtocol::composedFeedback() {
+    QFETCH(int, choice);
+    QFETCH(QString, likeCaption);
+    QFETCH(QString, text);
+    QFETCH(QString, feedback);
+    QCOMPARE(ComposeFeedback(FeedbackChoice(choice), likeCaption, "I dislike it!", text), feedback);
+}
+
+void TestOnlineProtocol::delivered_data() {
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<bool>("delivered");
+    QTest::newRow("OK") << "OK" << true;
+    QTest::newRow("OK and a line break") << "OK\r\n" << true;
+    QTest::newRow("surrounded by blanks") << "\r\n OK \n" << true;
+    QTest::newRow("NUL ends it") << QString::fromUtf16(u"OK\0junk", 7) << true;
+    QTest::newRow("lower case") << "ok" << false;
+    QTest::newRow("full stop") << "OK." << false;
+    QTest::newRow("further lines") << "OK\nmore" << false;
+    QTest::newRow("error page") << "<html>OK</html>" << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+void TestOnlineProtocol::delivered() {
+    QFETCH(QString, reply);
+    QFETCH(bool, delivered);
+    QCOMPARE(FeedbackDelivered(reply), delivered);
+    QVERIFY(!FeedbackDelivered(std::nullopt));
+}
+
+QTEST_GUILESS_MAIN(TestOnlineProtocol)
+#include "test_online_protocol.moc"
