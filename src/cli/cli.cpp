@@ -3,11 +3,13 @@
 #include "engine/callqueue.h"
 #include "terminaltext.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <map>
 #include <optional>
 #include <ostream>
 
@@ -37,14 +39,15 @@ bool Emit(std::ostream& out, const std::string& text, std::ostream& err) {
 // Runs one benchmark, waiting on a call queue as a window waits on its event
 // loop. Shows progress on a terminal once the run has lasted a second, and
 // abandons the run at once when interrupted.
-std::optional<RunOutcome> Drive(const Options& o, bool multi, const Environment& env,
+std::optional<RunOutcome> Drive(const Options& o, bool multi, unsigned workers,
+                                const std::string& label, const Environment& env,
                                 std::ostream& err) {
     const RunRequest request{o.kind, o.operationCount(), env.clock};
     auto queue = CallQueue::Create();
     std::optional<RunOutcome> outcome;
     auto display = [&outcome](const RunOutcome& r) { outcome = r; };
     std::shared_ptr<RunHandle> handle =
-        multi ? StartMultiCoreRun(request, env.threads, queue->poster(), display)
+        multi ? StartMultiCoreRun(request, workers, queue->poster(), display)
               : StartSingleCoreRun(request, queue->poster(), display);
 
     const bool showProgress =
@@ -62,8 +65,8 @@ std::optional<RunOutcome> Drive(const Options& o, bool multi, const Environment&
             continue;
         if (showProgress && std::chrono::steady_clock::now() - start > std::chrono::seconds(1)) {
             char line[96];
-            std::snprintf(line, sizeof line, "\r%s run: %5.1f%%",
-                          multi ? "Multi-core" : "Single-core", handle->progress() * 100.0);
+            std::snprintf(line, sizeof line, "\r%s: %5.1f%%", label.c_str(),
+                          handle->progress() * 100.0);
             err << line << std::flush;
             progressShown = true;
         }
@@ -71,6 +74,36 @@ std::optional<RunOutcome> Drive(const Options& o, bool multi, const Environment&
     if (progressShown)
         err << "\r" << std::string(40, ' ') << "\r" << std::flush;
     return outcome;
+}
+
+// One kind of run of the plan: single-core, or multi-core on some workers.
+struct Step {
+    bool multi = false;
+    unsigned workers = 1;
+};
+
+std::vector<Step> Plan(const Options& o, unsigned workers) {
+    std::vector<Step> plan;
+    if (o.scaling) {
+        plan.push_back({false, 1});
+        for (unsigned n : ScalingLadder(workers))
+            plan.push_back({true, n});
+        return plan;
+    }
+    if (o.single)
+        plan.push_back({false, 1});
+    if (o.multi)
+        plan.push_back({true, workers});
+    return plan;
+}
+
+// Summaries of the runs still to come, without figures: what a comparison
+// will be able to pair.
+std::vector<RunSummary> Planned(const Options& o, const std::vector<Step>& plan) {
+    std::vector<RunSummary> planned;
+    for (const Step& step : plan)
+        planned.push_back({step.multi, o.kind, step.workers});
+    return planned;
 }
 
 int Interrupted(const Environment& env, std::ostream& err) {
@@ -90,6 +123,24 @@ int RunCommandLine(const std::vector<std::string>& args, const Environment& env,
     const Options& o = parsed.options;
     if (o.help)
         return Emit(out, UsageText(), err) ? kExitOk : kExitFailure;
+
+    const unsigned workers = o.threads.value_or(env.threads);
+    const std::vector<Step> plan = Plan(o, workers);
+    // An earlier result that cannot serve is found out before anything runs.
+    std::optional<EarlierResult> earlier;
+    if (o.compare && !o.info && !o.version) {
+        std::string why;
+        earlier = LoadEarlierResult(*o.compare, why);
+        if (earlier && Compare(*earlier, Planned(o, plan)).empty())
+            why = "it has no measured run of the same mode and test type as this one";
+        if (!why.empty()) {
+            err << "zentaro-cli: cannot compare with \""
+                << TerminalText(*o.compare, kQuotedArgumentLength) << "\": " << TerminalText(why)
+                << "\n"
+                << std::flush;
+            return kExitUsage;
+        }
+    }
 
     Identity identity;
     try {
@@ -113,29 +164,82 @@ int RunCommandLine(const std::vector<std::string>& args, const Environment& env,
             << TerminalText(env.machine.error) << "\n"
             << std::flush;
     if (o.info) {
-        const std::string report = o.json ? JsonReport(identity, env.machine, {}, false)
+        const std::string report = o.json ? JsonReport(identity, env.machine, nullptr)
                                           : PlainMachineReport(identity, env.machine);
         return Emit(out, report, err) ? kExitOk : kExitFailure;
     }
 
-    std::vector<RunOutcome> runs;
     if (!o.json && !Emit(out, PlainMachineReport(identity, env.machine) + "\n", err))
         return kExitFailure;
-    for (bool multi : {false, true}) {
-        if ((multi && !o.multi) || (!multi && !o.single))
-            continue;
-        const std::optional<RunOutcome> outcome = Drive(o, multi, env, err);
-        if (!outcome)
+
+    // The machine's state, unless nobody would see it.
+    const bool checkReadiness = o.json || !o.quiet;
+    ReadinessFacts facts;
+    std::map<unsigned, std::uint64_t> throttleBefore;
+    if (checkReadiness) {
+        unsigned mostWorkers = 0;
+        for (const Step& step : plan)
+            mostWorkers = step.multi ? std::max(mostWorkers, step.workers) : mostWorkers;
+        facts = CheckBeforeRuns(env.readiness, mostWorkers, env.threads);
+        if (InterruptStatus(env) != 0)
             return Interrupted(env, err);
-        if (!o.json && !Emit(out, PlainRunReport(*outcome, env.decimalSeparator), err))
+        const std::string lines = PlainWarnings(Warnings(facts, env.decimalSeparator));
+        if (!o.json && !lines.empty() && !Emit(out, lines + "\n", err))
             return kExitFailure;
-        runs.push_back(*outcome);
+        throttleBefore = ThrottleCounts(env.readiness);
+    }
+
+    Results results;
+    for (const Step& step : plan) {
+        for (unsigned i = 1; i <= o.repeat; ++i) {
+            std::string label = step.multi ? "Multi-core run" : "Single-core run";
+            if (o.repeat > 1)
+                label += " " + std::to_string(i) + " of " + std::to_string(o.repeat);
+            const std::optional<RunOutcome> outcome =
+                Drive(o, step.multi, step.workers, label, env, err);
+            if (!outcome)
+                return Interrupted(env, err);
+            if (!o.json &&
+                !Emit(out, PlainRunReport(*outcome, env.decimalSeparator, i, o.repeat), err))
+                return kExitFailure;
+            results.runs.push_back(*outcome);
+        }
     }
     if (InterruptStatus(env) != 0)
         return Interrupted(env, err);
-    if (o.json && !Emit(out, JsonReport(identity, env.machine, runs), err))
-        return kExitFailure;
-    for (const RunOutcome& r : runs) {
+
+    results.summary = Summarise(results.runs);
+    if (o.scaling)
+        results.scaling = Scaling(results.summary);
+    if (earlier)
+        results.comparison = Compare(*earlier, results.summary);
+    std::vector<Warning> afterRuns;
+    if (checkReadiness) {
+        facts.throttledProcessors =
+            ThrottledProcessors(throttleBefore, ThrottleCounts(env.readiness));
+        ReadinessFacts throttling;
+        throttling.throttledProcessors = facts.throttledProcessors;
+        afterRuns = Warnings(throttling, env.decimalSeparator);
+    }
+    if (o.json) {
+        results.warnings = Warnings(facts, ".");
+        if (!Emit(out, JsonReport(identity, env.machine, &results), err))
+            return kExitFailure;
+    } else {
+        std::string text;
+        if (o.repeat > 1)
+            text += "\n" + PlainSummaryReport(results.summary, env.decimalSeparator);
+        if (results.scaling)
+            text += "\n" + PlainScalingReport(o.kind, *results.scaling, env.decimalSeparator);
+        if (results.comparison)
+            text +=
+                "\n" + PlainComparisonReport(*o.compare, *results.comparison, env.decimalSeparator);
+        if (!afterRuns.empty())
+            text += "\n" + PlainWarnings(afterRuns);
+        if (!text.empty() && !Emit(out, text, err))
+            return kExitFailure;
+    }
+    for (const RunOutcome& r : results.runs) {
         if (r.status != RunOutcome::Status::Completed && r.status != RunOutcome::Status::TooShort)
             return kExitFailure;
     }

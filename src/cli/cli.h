@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/options.h"
+#include "cli/readiness.h"
 #include "cli/report.h"
 #include "engine/run.h"
 #include "platform/console.h"
@@ -26,11 +27,14 @@ struct Environment {
     MonotonicClock clock = SteadyClockReading;
     // Terminal checks and the interrupt; null means no progress and no interrupt.
     const platform::Console* console = nullptr;
+    // The machine's state before and during the runs; unset sources give no
+    // warnings.
+    ReadinessSources readiness;
 };
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1; // a run failed, output could not be written
-inline constexpr int kExitUsage = 2;
+inline constexpr int kExitUsage = 2;   // also an earlier result that cannot be compared with
 // An interrupt ends the program with the console's InterruptStatus().
 
 // Parses args, runs what they ask for and writes the results to out, messages

@@ -3,8 +3,13 @@
 #include "cli/cli.h"
 #include "platform/clockspeed.h"
 #include "platform/console.h"
+#include "platform/frequencygovernors.h"
+#include "platform/hypervisor.h"
+#include "platform/powersupply.h"
+#include "platform/processortimes.h"
 #include "platform/registry.h"
 #include "platform/systeminfo.h"
+#include "platform/thermalthrottle.h"
 #include "platform/versionresource.h"
 #include "sysinfo/machinefacts.h"
 
@@ -36,6 +41,18 @@ int main(int argc, char** argv) {
         numbers && numbers->decimal_point && *numbers->decimal_point)
         env.decimalSeparator = numbers->decimal_point;
     env.console = console.get();
+    // What may distort the figures: the clock policy, the battery, other
+    // work, heat, a shared host.
+    const auto governors = platform::CreateFrequencyGovernors();
+    const auto power = platform::CreatePowerSupply();
+    const auto processorTimes = platform::CreateProcessorTimes();
+    const auto throttle = platform::CreateThermalThrottle();
+    const auto hypervisor = platform::CreateHypervisor();
+    env.readiness.governors = governors.get();
+    env.readiness.power = power.get();
+    env.readiness.processorTimes = processorTimes.get();
+    env.readiness.throttle = throttle.get();
+    env.readiness.hypervisor = hypervisor.get();
 
     const std::vector<std::string> args(argv + 1, argv + argc);
     const int status = zentaro::cli::RunCommandLine(args, env, std::cout, std::cerr);

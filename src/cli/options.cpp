@@ -24,7 +24,8 @@ std::string Quoted(const std::string& argument) {
 
 std::string UsageText() {
     return "Usage: zentaro-cli [--type NAME] [--length N | --operations N] [--single | --multi | "
-           "--both] [--json]\n"
+           "--both | --scaling]\n"
+           "                  [--threads N] [--repeat N] [--compare FILE] [--quiet] [--json]\n"
            "       zentaro-cli --info | --help | --version\n"
            "\n"
            "  --type NAME       Default, \"Integer Arithmetic\", \"Floating Point Arithmetic\",\n"
@@ -38,6 +39,14 @@ std::string UsageText() {
            "  --single          single-core run only\n"
            "  --multi           multi-core run only (one worker per logical processor)\n"
            "  --both            both runs, single-core first (default)\n"
+           "  --scaling         single-core run, then multi-core runs on 1, 2, 4, ... workers\n"
+           "                    up to the processor count (or --threads), with the efficiency\n"
+           "  --threads N       workers of a multi-core run, 1 to 4096 (default: one per\n"
+           "                    logical processor)\n"
+           "  --repeat N        run each kind N times, 1 to 1000 (default 1), and show the\n"
+           "                    median, the range and the spread\n"
+           "  --compare FILE    compare with an earlier --json output\n"
+           "  --quiet           leave the warnings about the machine's state out of the text\n"
            "  --json            print one JSON object instead of text\n"
            "  --info            print the machine facts only\n"
            "  --help            print this text\n"
@@ -87,14 +96,38 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
                 return r;
             }
             o.operations = n;
+        } else if (a == "--repeat" || a == "--threads") {
+            if (!value(v))
+                return r;
+            const bool repeat = a == "--repeat";
+            const unsigned max = repeat ? kMaxRepeat : kMaxThreads;
+            std::uint64_t n = 0;
+            if (!ParseUnsigned(v, n) || n < 1 || n > max) {
+                r.error = std::string(repeat ? "repeat count" : "thread count") +
+                          " must be a whole number from 1 to " + std::to_string(max) + ": " +
+                          Quoted(v);
+                return r;
+            }
+            (repeat ? o.repeat : o.threads.emplace()) = static_cast<unsigned>(n);
+        } else if (a == "--compare") {
+            if (!value(v))
+                return r;
+            o.compare = v;
         } else if (a == "--single") {
             o.single = true;
             o.multi = false;
+            o.modeGiven = true;
         } else if (a == "--multi") {
             o.single = false;
             o.multi = true;
+            o.modeGiven = true;
         } else if (a == "--both") {
             o.single = o.multi = true;
+            o.modeGiven = true;
+        } else if (a == "--scaling") {
+            o.scaling = true;
+        } else if (a == "--quiet") {
+            o.quiet = true;
         } else if (a == "--json") {
             o.json = true;
         } else if (a == "--info") {
@@ -108,6 +141,9 @@ ParseResult ParseArguments(const std::vector<std::string>& args) {
             return r;
         }
     }
+    if (o.scaling && o.modeGiven)
+        r.error = "--scaling makes its own single- and multi-core runs: leave out --single, "
+                  "--multi and --both";
     return r;
 }
 

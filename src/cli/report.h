@@ -1,8 +1,13 @@
 #pragma once
 
+#include "cli/comparison.h"
+#include "cli/readiness.h"
+#include "cli/summary.h"
 #include "engine/run.h"
 #include "sysinfo/machinefacts.h"
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,15 +24,38 @@ struct Identity {
 // "completed", "too_short", "stopped" or "failed".
 std::string_view StatusName(RunOutcome::Status status);
 
+// Everything a run of the command line found out.
+struct Results {
+    std::vector<RunOutcome> runs; // in the order they ran
+    std::vector<RunSummary> summary;
+    std::vector<Warning> warnings;
+    std::optional<std::vector<ScalingStep>> scaling; // with --scaling
+    std::optional<std::vector<Change>> comparison;   // with --compare
+};
+
 // Plain text. Everything that comes from outside (names, facts, error texts)
-// is passed through TerminalText.
-std::string PlainRunReport(const RunOutcome& outcome, std::string_view decimalSeparator);
+// is passed through TerminalText. A run that is one of several of its kind
+// says which one it is ("run 2 of 5").
+std::string PlainRunReport(const RunOutcome& outcome, std::string_view decimalSeparator,
+                           std::size_t number = 1, std::size_t of = 1);
+// Median, range, spread and rating of each kind of run.
+std::string PlainSummaryReport(const std::vector<RunSummary>& summary,
+                               std::string_view decimalSeparator);
+std::string PlainScalingReport(WorkloadKind kind, const std::vector<ScalingStep>& scaling,
+                               std::string_view decimalSeparator);
+std::string PlainComparisonReport(const std::string& file, const std::vector<Change>& changes,
+                                  std::string_view decimalSeparator);
+// "Warning: ..." lines.
+std::string PlainWarnings(const std::vector<Warning>& warnings);
 // The product line and the five machine facts with the window's captions.
 std::string PlainMachineReport(const Identity& identity, const sysinfo::MachineFacts& machine);
 
 // One JSON object, valid UTF-8 whatever the texts hold (invalid bytes become
-// U+FFFD); numbers are written locale-independently. withRuns false leaves
-// out "runs" (--info).
+// U+FFFD); numbers are written locale-independently. Without results (--info)
+// it holds the product and the machine only.
+std::string JsonReport(const Identity& identity, const sysinfo::MachineFacts& machine,
+                       const Results* results);
+// The runs with their summary and no warnings; withRuns false as null results.
 std::string JsonReport(const Identity& identity, const sysinfo::MachineFacts& machine,
                        const std::vector<RunOutcome>& runs, bool withRuns = true);
 

@@ -13,6 +13,20 @@ namespace zentaro::platform {
 // file of the wrong kind or size costs neither time nor memory.
 std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes);
 
+// Why ReadRegularFile gave nothing, for a caller that tells the user.
+struct FileReadFailure {
+    enum class Kind {
+        None,       // it was read
+        NotRegular, // a folder, FIFO, socket or device
+        TooLarge,   // more than maxBytes
+        System,     // the system refused; error holds its error code
+    };
+    Kind kind = Kind::None;
+    int error = 0;
+};
+std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes,
+                                           FileReadFailure& why);
+
 // The folder of the running program's executable file, without a trailing
 // separator; empty if unknown. Needs no application object.
 std::string ExecutableFolder();

@@ -1,12 +1,15 @@
 #include "cli/cli.h"
+#include "cli/summary.h"
 #include "cli/terminaltext.h"
 #include "platform/systeminfo.h"
+#include "support/specialfiles.h"
 
 #include <QtTest>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <mutex>
 #include <sstream>
 #include <streambuf>
 
@@ -22,6 +25,71 @@ MonotonicClock SteppingClock(std::chrono::nanoseconds step) {
     auto reads = std::make_shared<std::atomic<std::int64_t>>(0);
     return [reads, step] { return step * reads->fetch_add(1); };
 }
+
+// A stopwatch on which run k (counting from 0) spans spans[k % size]: every
+// run reads it once at its start and once at its end. atFirstReading runs
+// at the first start, inside the first run.
+MonotonicClock ScriptedClock(std::vector<std::chrono::milliseconds> spans,
+                             std::function<void()> atFirstReading = {}) {
+    struct State {
+        std::mutex lock;
+        std::int64_t reads = 0;
+        std::chrono::nanoseconds now{};
+    };
+    auto state = std::make_shared<State>();
+    return [state, spans, atFirstReading] {
+        std::lock_guard guard(state->lock);
+        const std::int64_t r = state->reads++;
+        if (r == 0 && atFirstReading)
+            atFirstReading();
+        if (r % 2 == 1)
+            state->now += spans[std::size_t(r / 2) % spans.size()];
+        return state->now;
+    };
+}
+
+bool WriteText(const QString& path, const QByteArray& text) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();
+}
+
+// "path=contents" entries written under root, in order; \n in the contents
+// stands for a line end.
+bool BuildTree(const QString& root, const QStringList& entries) {
+    for (const QString& entry : entries) {
+        const qsizetype eq = entry.indexOf('=');
+        QByteArray contents = entry.mid(eq + 1).toUtf8();
+        contents.replace("\\n", "\n");
+        if (!WriteText(root + "/" + entry.left(eq), contents))
+            return false;
+    }
+    return true;
+}
+
+// The system's state read from a fixture root by the real sources.
+struct FixtureSources {
+    explicit FixtureSources(const QString& root)
+        : governors(platform::CreateFrequencyGovernors(root.toStdString())),
+          power(platform::CreatePowerSupply(root.toStdString())),
+          times(platform::CreateProcessorTimes(root.toStdString())),
+          throttle(platform::CreateThermalThrottle(root.toStdString())),
+          hypervisor(platform::CreateHypervisor(root.toStdString())) {}
+
+    void Attach(Environment& env) const {
+        env.readiness.governors = governors.get();
+        env.readiness.power = power.get();
+        env.readiness.processorTimes = times.get();
+        env.readiness.throttle = throttle.get();
+        env.readiness.hypervisor = hypervisor.get();
+    }
+
+    std::unique_ptr<platform::FrequencyGovernors> governors;
+    std::unique_ptr<platform::PowerSupply> power;
+    std::unique_ptr<platform::ProcessorTimes> times;
+    std::unique_ptr<platform::ThermalThrottle> throttle;
+    std::unique_ptr<platform::Hypervisor> hypervisor;
+};
 
 Environment TestEnvironment() {
     Environment env;
@@ -145,6 +213,17 @@ private slots:
     void versionUnreadable();
     void machineFacts();
     void hostileProcessorName();
+    void newOptions_data();
+    void newOptions();
+    void summaryFigures_data();
+    void summaryFigures();
+    void repeats();
+    void threadsAndScaling_data();
+    void threadsAndScaling();
+    void readinessWarnings_data();
+    void readinessWarnings();
+    void comparison_data();
+    void comparison();
     void executableExitCodes();
     void executableUnwritableOutput_data();
     void executableUnwritableOutput();
@@ -153,6 +232,10 @@ private slots:
     void executableWhoseFileIsGone();
     void executableInterrupted_data();
     void executableInterrupted();
+    void executableRepeatsScalingAndComparison();
+
+private:
+    QTemporaryDir tmp_;
 };
 
 void TestCli::badArguments_data() {
@@ -182,6 +265,23 @@ void TestCli::badArguments_data() {
     QTest::newRow("count whose total would wrap")
         << QStringList{"--operations", "9223372036861025808", "--multi"}
         << QByteArray("9223372036861025808");
+    for (const char* option : {"--repeat", "--threads"}) {
+        const QByteArray range = QByteArray(option) == "--repeat" ? "1 to 1000: " : "1 to 4096: ";
+        const QByteArray tooLarge = QByteArray(option) == "--repeat" ? "1001" : "4097";
+        QTest::addRow("%s missing", option)
+            << QStringList{"--single", option} << QByteArray("missing value for ") + option;
+        QTest::addRow("%s 0", option) << QStringList{option, "0"} << range + "0";
+        QTest::addRow("%s too large", option)
+            << QStringList{option, QString(tooLarge)} << range + tooLarge;
+        QTest::addRow("%s past 64 bits", option)
+            << QStringList{option, "18446744073709551617"} << range + "18446744073709551617";
+        QTest::addRow("%s not a number", option) << QStringList{option, "5x"} << range + "5x";
+        QTest::addRow("%s negative", option) << QStringList{option, "-1"} << range + "-1";
+    }
+    QTest::newRow("--compare missing")
+        << QStringList{"--compare"} << QByteArray("missing value for --compare");
+    QTest::newRow("--scaling with a mode") << QStringList{"--multi", "--scaling"}
+                                           << QByteArray("leave out --single, --multi and --both");
     QTest::newRow("unknown flag") << QStringList{"--fast"} << QByteArray("--fast");
     QTest::newRow("control characters") << QStringList{"--type", "\x1b]0;title\x07\x1b[31mred\x7f"}
                                         << QByteArray("\\x1b]0;title\\x07\\x1b[31mred\\x7f");
@@ -479,6 +579,470 @@ void TestCli::hostileProcessorName() {
         std::string::npos);
 }
 
+// The new options at the edges of their ranges, and what they leave alone.
+void TestCli::newOptions_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("repeat");
+    QTest::addColumn<int>("threads"); // 0: not given
+    QTest::addColumn<bool>("scaling");
+    QTest::addColumn<bool>("quiet");
+    QTest::addColumn<QString>("compare"); // empty: not given
+    QTest::newRow("none") << QStringList{} << 1 << 0 << false << false << "";
+    QTest::newRow("lowest") << QStringList{"--repeat", "1", "--threads", "1"} << 1 << 1 << false
+                            << false << "";
+    QTest::newRow("highest") << QStringList{"--repeat", "1000", "--threads", "4096"} << 1000 << 4096
+                             << false << false << "";
+    QTest::newRow("leading zeros")
+        << QStringList{"--repeat", "007"} << 7 << 0 << false << false << "";
+    QTest::newRow("last one counts")
+        << QStringList{"--threads", "3", "--threads", "5"} << 1 << 5 << false << false << "";
+    QTest::newRow("scaling, quiet, compare")
+        << QStringList{"--scaling", "--quiet", "--compare", "--json"} << 1 << 0 << true << true
+        << "--json";
+}
+
+void TestCli::newOptions() {
+    QFETCH(QStringList, args);
+    QFETCH(int, repeat);
+    QFETCH(int, threads);
+    QFETCH(bool, scaling);
+    QFETCH(bool, quiet);
+    QFETCH(QString, compare);
+    const ParseResult r = ParseArguments(Args(args));
+    QVERIFY2(r.error.empty(), r.error.c_str());
+    QCOMPARE(int(r.options.repeat), repeat);
+    QCOMPARE(int(r.options.threads.value_or(0)), threads);
+    QCOMPARE(r.options.scaling, scaling);
+    QCOMPARE(r.options.quiet, quiet);
+    QCOMPARE(QString::fromStdString(r.options.compare.value_or("")), compare);
+    QVERIFY(!r.options.json); // "--json" was the file name
+}
+
+// Median, range and spread over the runs with a speed; runs without one are
+// counted but leave the figures alone.
+void TestCli::summaryFigures_data() {
+    QTest::addColumn<QString>("runs"); // speeds; f failed, t too short, s stopped
+    QTest::addColumn<int>("measured");
+    QTest::addColumn<double>("median"); // -1: null figures
+    QTest::addColumn<double>("minimum");
+    QTest::addColumn<double>("maximum");
+    QTest::addColumn<double>("spread");
+    QTest::newRow("odd count, unsorted") << "30 10 20" << 3 << 20.0 << 10.0 << 30.0 << 1.0;
+    QTest::newRow("even count: mean of the middle two")
+        << "10 40 20 30" << 4 << 25.0 << 10.0 << 40.0 << 1.2;
+    QTest::newRow("all equal") << "5 5 5 5" << 4 << 5.0 << 5.0 << 5.0 << 0.0;
+    QTest::newRow("a failed run among them") << "10 f 30" << 2 << 20.0 << 10.0 << 30.0 << 1.0;
+    QTest::newRow("too short and stopped") << "t 8 s" << 1 << 8.0 << 8.0 << 8.0 << 0.0;
+    QTest::newRow("none measured") << "f t s" << 0 << -1.0 << 0.0 << 0.0 << 0.0;
+    QTest::newRow("near the largest double")
+        << "1.6e308 1.7e308" << 2 << 1.65e308 << 1.6e308 << 1.7e308 << 0.1 / 1.65;
+}
+
+void TestCli::summaryFigures() {
+    QFETCH(QString, runs);
+    QFETCH(int, measured);
+    QFETCH(double, median);
+    QFETCH(double, minimum);
+    QFETCH(double, maximum);
+    QFETCH(double, spread);
+    std::vector<RunOutcome> outcomes;
+    const QStringList items = runs.split(' ');
+    for (const QString& item : items) {
+        RunOutcome o;
+        o.status = item == "f"   ? RunOutcome::Status::Failed
+                   : item == "t" ? RunOutcome::Status::TooShort
+                   : item == "s" ? RunOutcome::Status::Stopped
+                                 : RunOutcome::Status::Completed;
+        o.score = item.toDouble();
+        outcomes.push_back(o);
+    }
+    // A run of another kind in the middle has a summary of its own.
+    RunOutcome other;
+    other.status = RunOutcome::Status::Completed;
+    other.multiCore = true;
+    other.threads = 2;
+    other.score = 1e6;
+    outcomes.insert(outcomes.begin() + 1, other);
+
+    const std::vector<RunSummary> summary = Summarise(outcomes);
+    QCOMPARE(summary.size(), std::size_t(2));
+    const RunSummary& s = summary[0];
+    QVERIFY(!s.multiCore);
+    QCOMPARE(s.repeats, std::size_t(items.size()));
+    QCOMPARE(int(s.measured), measured);
+    QCOMPARE(summary[1].repeats, std::size_t(1));
+    if (median < 0) {
+        QVERIFY(!s.median && !s.minimum && !s.maximum && !s.spread && !s.ratingValue());
+        return;
+    }
+    QCOMPARE(*s.median, median);
+    QCOMPARE(*s.minimum, minimum);
+    QCOMPARE(*s.maximum, maximum);
+    QVERIFY2(qAbs(*s.spread - spread) < 1e-12, qPrintable(QString::number(*s.spread)));
+}
+
+// Each kind of run repeated in a row; the JSON keeps every run and sums them
+// up, plain text shows every run and then the summary.
+void TestCli::repeats() {
+    Environment env = TestEnvironment();
+    // 1,000,000 operations per worker: single-core runs of 2, 1 and 4 s, then
+    // multi-core runs of 1 s each, one of them under a millisecond.
+    const std::vector<std::chrono::milliseconds> spans = {2000ms, 1000ms, 4000ms,
+                                                          1000ms, 0ms,    1000ms};
+    env.clock = ScriptedClock(spans);
+    const Result json = Run({"--operations", "1000000", "--repeat", "3", "--json"}, env);
+    QCOMPARE(json.status, kExitOk);
+    const QJsonObject root = ParseJson(json.out);
+    const QJsonArray runs = root["runs"].toArray();
+    QCOMPARE(runs.size(), 6);
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(runs[i].toObject()["mode"].toString(), QString(i < 3 ? "single" : "multi"));
+    QCOMPARE(runs[4].toObject()["status"].toString(), QString("too_short"));
+    const QJsonArray summary = root["summary"].toArray();
+    QCOMPARE(summary.size(), 2);
+    const QJsonObject single = summary[0].toObject();
+    QCOMPARE(single["mode"].toString(), QString("single"));
+    QCOMPARE(single["test_type"].toString(), QString("Default"));
+    QCOMPARE(single["threads"].toInt(), 1);
+    QCOMPARE(single["repeats"].toInt(), 3);
+    QCOMPARE(single["measured"].toInt(), 3);
+    QCOMPARE(single["median_ops_per_second"].toDouble(), 500'000.0);
+    QCOMPARE(single["min_ops_per_second"].toDouble(), 250'000.0);
+    QCOMPARE(single["max_ops_per_second"].toDouble(), 1'000'000.0);
+    QCOMPARE(single["spread"].toDouble(), 1.5);
+    QCOMPARE(single["rating"].toString(), QString("Very Bad"));
+    const QJsonObject multi = summary[1].toObject();
+    QCOMPARE(multi["threads"].toInt(), 2);
+    QCOMPARE(multi["repeats"].toInt(), 3);
+    QCOMPARE(multi["measured"].toInt(), 2);
+    QCOMPARE(multi["median_ops_per_second"].toDouble(), 2'000'000.0);
+    QCOMPARE(multi["spread"].toDouble(), 0.0);
+    QVERIFY(!root.contains("scaling"));
+    QVERIFY(!root.contains("comparison"));
+    QCOMPARE(root["warnings"].toArray().size(), 0);
+
+    env.clock = ScriptedClock(spans);
+    env.decimalSeparator = ",";
+    const Result plain = Run({"--operations", "1000000", "--repeat", "3"}, env);
+    QCOMPARE(plain.status, kExitOk);
+    const QString text = QString::fromStdString(plain.out);
+    QVERIFY(text.contains("Single-core run 3 of 3 (Default, 1000000 operations)\n"
+                          "  Elapsed Time: 4,00 sec\n"));
+    QVERIFY(text.contains("Multi-core run 2 of 3 (Default, 1000000 operations x 2 threads)\n"
+                          "  Elapsed Time: 0,00 sec\n"
+                          "  Multi-Core: too short to measure"));
+    QVERIFY2(text.endsWith("\nSingle-core summary (Default, 3 of 3 runs measured)\n"
+                           "  Median: 0,50 million ops/sec\n"
+                           "  Range: 0,25 to 1,00 million ops/sec\n"
+                           "  Spread: 150,00 %\n"
+                           "  Rating: Very Bad\n"
+                           "Multi-core summary (Default, 2 threads, 2 of 3 runs measured)\n"
+                           "  Median: 2,00 million ops/sec\n"
+                           "  Range: 2,00 to 2,00 million ops/sec\n"
+                           "  Spread: 0,00 %\n"
+                           "  Rating: Very Bad\n"),
+             qPrintable(text));
+}
+
+// Worker counts of multi-core runs: the processors by default, --threads when
+// given; --scaling climbs 1, 2, 4, ... to that count and rates each step
+// against the single-core run.
+void TestCli::threadsAndScaling_data() {
+    QTest::addColumn<int>("processors");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QList<int>>("workers"); // of the multi-core runs, in order
+    QTest::addColumn<bool>("overWarning");
+    QTest::newRow("default count") << 3 << QStringList{"--multi"} << QList<int>{3} << false;
+    QTest::newRow("fewer than the processors")
+        << 4 << QStringList{"--multi", "--threads", "1"} << QList<int>{1} << false;
+    QTest::newRow("more than the processors")
+        << 2 << QStringList{"--threads", "5"} << QList<int>{5} << true;
+    QTest::newRow("more, single-core only")
+        << 2 << QStringList{"--threads", "5", "--single"} << QList<int>{} << false;
+    QTest::newRow("scaling on one processor")
+        << 1 << QStringList{"--scaling"} << QList<int>{1} << false;
+    QTest::newRow("scaling on a power of two")
+        << 8 << QStringList{"--scaling"} << QList<int>{1, 2, 4, 8} << false;
+    QTest::newRow("scaling ends on the count itself")
+        << 6 << QStringList{"--scaling"} << QList<int>{1, 2, 4, 6} << false;
+    QTest::newRow("scaling up to --threads")
+        << 2 << QStringList{"--scaling", "--threads", "3"} << QList<int>{1, 2, 3} << true;
+}
+
+void TestCli::threadsAndScaling() {
+    QFETCH(int, processors);
+    QFETCH(QStringList, args);
+    QFETCH(QList<int>, workers);
+    QFETCH(bool, overWarning);
+    Environment env = TestEnvironment();
+    env.threads = unsigned(processors);
+    // The single-core run takes 1 s, every multi-core run 2 s: each worker
+    // does half of what the single-core run does.
+    env.clock = ScriptedClock({1000ms, 2000ms, 2000ms, 2000ms, 2000ms});
+    const bool scaling = args.contains("--scaling");
+    const Result r = Run(QStringList{"--operations", "1000", "--json"} + args, env);
+    QCOMPARE(r.status, kExitOk);
+    const QJsonObject root = ParseJson(r.out);
+    QList<int> multi;
+    for (const QJsonValue& v : root["runs"].toArray()) {
+        if (v.toObject()["mode"].toString() == "multi")
+            multi << v.toObject()["threads"].toInt();
+    }
+    QCOMPARE(multi, workers);
+    bool warned = false;
+    for (const QJsonValue& w : root["warnings"].toArray())
+        warned |= w.toObject()["code"].toString() == "more_threads_than_processors";
+    QCOMPARE(warned, overWarning);
+    QCOMPARE(root.contains("scaling"), scaling);
+    if (!scaling)
+        return;
+    const QJsonArray steps = root["scaling"].toArray();
+    QCOMPARE(steps.size(), workers.size());
+    for (int i = 0; i < steps.size(); ++i) {
+        const QJsonObject step = steps[i].toObject();
+        QCOMPARE(step["threads"].toInt(), workers[i]);
+        QCOMPARE(step["ops_per_second"].toDouble(), workers[i] * 500.0);
+        QCOMPARE(step["efficiency"].toDouble(), 0.5);
+    }
+
+    env.clock = ScriptedClock({1000ms, 2000ms, 2000ms, 2000ms, 2000ms});
+    const Result plain = Run(QStringList{"--operations", "1000000", "--quiet"} + args, env);
+    QCOMPARE(plain.status, kExitOk);
+    QVERIFY2(QString::fromStdString(plain.out).contains(
+                 "\nThread scaling (Default; efficiency: speed / (threads x "
+                 "single-core speed))\n"
+                 "  1 thread: 0.50 million ops/sec, efficiency 50.00 %\n"),
+             plain.out.c_str());
+}
+
+// Each warning from a system root: the real sources read fixture trees, the
+// load sample's wait rewrites /proc/stat, and a throttle counter rises
+// inside the first run.
+void TestCli::readinessWarnings_data() {
+    QTest::addColumn<QString>("machine"); // a committed fixture; empty: the tree below
+    QTest::addColumn<QStringList>("tree");
+    QTest::addColumn<QByteArray>("statLater"); // /proc/stat after the wait
+    QTest::addColumn<bool>("throttled");       // a counter rises during the run
+    QTest::addColumn<QStringList>("codes");
+    QTest::addColumn<QString>("shown"); // part of the plain text, "," as the separator
+    const QByteArray calm = "cpu  1000 0 0 9000 0 0 0 0 0 0\n";
+    const QByteArray later = "cpu  1002 0 0 9098 0 0 0 0 0 0\n";
+    const QString cpu0 = "sys/devices/system/cpu/cpu0/";
+    const QString ac = "sys/class/power_supply/AC/";
+    const QString bat = "sys/class/power_supply/BAT0/";
+    const QStringList none;
+    QTest::newRow("calm machine") << "" << none << later << false << none << "";
+    QTest::newRow("powersave governor")
+        << "" << QStringList{cpu0 + "cpufreq/scaling_governor=powersave\\n"} << later << false
+        << QStringList{"governor_not_performance"}
+        << "governor is \"powersave\", not \"performance\"";
+    QTest::newRow("on battery") << "" << QStringList{ac + "online=0", bat + "type=Battery"} << later
+                                << false << QStringList{"on_battery"} << "on battery";
+    QTest::newRow("busy") << "" << none << QByteArray("cpu  1020 0 5 9075 0 0 0 0 0 0\n") << false
+                          << QStringList{"processors_busy"}
+                          << "busy: 25,0 % of the processor time was in use in the 250 ms";
+    QTest::newRow("busy at the limit")
+        << "" << none << QByteArray("cpu  1010 0 0 9090 0 0 0 0 0 0\n") << false << none << "";
+    QTest::newRow("busy just past the limit")
+        << "" << none << QByteArray("cpu  1011 0 0 9090 0 0 0 0 0 0\n") << false
+        << QStringList{"processors_busy"} << "10,9 %";
+    QTest::newRow("host took the time")
+        << "" << none << QByteArray("cpu  1000 0 0 9050 0 0 0 50 0 0\n") << false
+        << QStringList{"processors_busy"} << "50,0 %";
+    QTest::newRow("no time passed") << "" << none << calm << false << none << "";
+    QTest::newRow("virtual machine")
+        << "" << QStringList{"proc/cpuinfo=processor\t: 0\\nflags\t\t: fpu hypervisor\\n\\n"}
+        << later << false << QStringList{"virtual_machine"} << "virtual machine";
+    QTest::newRow("throttled during the run")
+        << "" << none << later << true << QStringList{"thermal_throttling"}
+        << "\nWarning: The processor slowed itself down for heat during the run (on 1 processor)";
+    QTest::newRow("everything at once")
+        << ""
+        << QStringList{cpu0 + "cpufreq/scaling_governor=ondemand", ac + "online=0",
+                       bat + "type=Battery",
+                       "proc/cpuinfo=processor\t: 0\\nflags\t\t: hypervisor\\n\\n"}
+        << QByteArray("cpu  2000 0 0 9000 0 0 0 0 0 0\n") << true
+        << QStringList{"governor_not_performance", "on_battery", "processors_busy",
+                       "virtual_machine", "thermal_throttling"}
+        << "100,0 %";
+    QTest::newRow("committed laptop on battery")
+        << "laptop-on-battery" << none << QByteArray() << false
+        << QStringList{"governor_not_performance", "on_battery"} << "";
+    QTest::newRow("committed virtual machine")
+        << "kvm-guest" << none << QByteArray() << false << QStringList{"virtual_machine"} << "";
+}
+
+void TestCli::readinessWarnings() {
+    QFETCH(QString, machine);
+    QFETCH(QStringList, tree);
+    QFETCH(QByteArray, statLater);
+    QFETCH(bool, throttled);
+    QFETCH(QStringList, codes);
+    QFETCH(QString, shown);
+    const QString root = machine.isEmpty()
+                             ? tmp_.filePath(QString("ready-") + QTest::currentDataTag())
+                             : QStringLiteral(ZENTARO_TEST_DATA "/machines/") + machine;
+    const QString counter = root + "/sys/devices/system/cpu/cpu0/thermal_throttle/"
+                                   "core_throttle_count";
+    // A calm machine, then the row's changes.
+    const QStringList base = {
+        "sys/devices/system/cpu/cpu0/cpufreq/scaling_governor=performance\\n",
+        "sys/devices/system/cpu/cpu1/cpufreq/scaling_governor=performance\\n",
+        "sys/class/power_supply/AC/type=Mains\\n",
+        "sys/class/power_supply/AC/online=1\\n",
+        "proc/cpuinfo=processor\t: 0\\nflags\t\t: fpu vme\\n\\n",
+        "proc/stat=cpu  1000 0 0 9000 0 0 0 0 0 0\\n",
+        "sys/devices/system/cpu/cpu0/thermal_throttle/core_throttle_count=5\\n",
+    };
+    const FixtureSources sources(root);
+    for (const QStringList& extra : {QStringList{}, QStringList{"--quiet"}, QStringList{"--json"},
+                                     QStringList{"--json", "--quiet"}}) {
+        if (machine.isEmpty())
+            QVERIFY(BuildTree(root, base + tree));
+        Environment env = TestEnvironment();
+        env.decimalSeparator = ",";
+        sources.Attach(env);
+        int waits = 0;
+        env.readiness.wait = [&](std::chrono::milliseconds length) {
+            ++waits;
+            QCOMPARE(length, 250ms);
+            if (!statLater.isEmpty())
+                WriteText(root + "/proc/stat", statLater);
+        };
+        env.clock = ScriptedClock({2500ms}, [&] {
+            if (throttled)
+                WriteText(counter, "6\n");
+        });
+        const Result r = Run(QStringList{"--operations", "1000", "--single"} + extra, env);
+        QCOMPARE(r.status, kExitOk);
+        const QString text = QString::fromStdString(r.out);
+        if (extra.contains("--json")) {
+            QCOMPARE(waits, 1);
+            QStringList got;
+            for (const QJsonValue& v : ParseJson(r.out)["warnings"].toArray()) {
+                got << v.toObject()["code"].toString();
+                QVERIFY(!v.toObject()["message"].toString().isEmpty());
+            }
+            QCOMPARE(got, codes);
+        } else if (extra.contains("--quiet")) {
+            QCOMPARE(waits, 0); // nobody would see the figure
+            QVERIFY(!text.contains("Warning"));
+        } else {
+            QCOMPARE(text.count("\nWarning: "), codes.size());
+            QVERIFY2(text.contains(shown), qPrintable(text));
+        }
+    }
+}
+
+// An earlier --json output against fixture files: pairs of the same kind
+// with their change, or one line on standard error and nothing run.
+void TestCli::comparison_data() {
+    QTest::addColumn<QString>("file"); // in tests/data/results, or <kind> made here
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("error");       // part of the message; empty: compared
+    QTest::addColumn<QStringList>("changes"); // mode type threads/old old new change
+    QTest::addColumn<QString>("shown");       // part of the plain text
+    const QString common = "it has no measured run of the same mode and test type";
+    QTest::newRow("matching, median of the earlier runs")
+        << "earlier.json" << QStringList{} << ""
+        << QStringList{"single Default 1/1 500000 1e+06 1", "multi Default 2/2 2e+06 2e+06 0"}
+        << "  Single-core, Default: 0.50 -> 1.00 million ops/sec (+100.00 %)\n"
+           "  Multi-core, Default, 2 threads: 2.00 -> 2.00 million ops/sec (+0.00 %)\n";
+    QTest::newRow("only what runs now")
+        << "earlier.json" << QStringList{"--type", "integer arithmetic", "--single"} << ""
+        << QStringList{"single Integer Arithmetic 1/1 9.00901e+06 1e+06 -0.889"} << "(-88.90 %)";
+    QTest::newRow("another machine's worker count")
+        << "other-machine.json" << QStringList{} << ""
+        << QStringList{"single Default 1/1 1e+06 1e+06 0",
+                       "multi Default 2/16 3.2e+06 2e+06 -0.375"}
+        << "  Multi-core, Default, 16 -> 2 threads: 3.20 -> 2.00 million ops/sec (-37.50 %)\n";
+    QTest::newRow("disjoint") << "disjoint.json" << QStringList{} << common << QStringList{} << "";
+    QTest::newRow("only failed runs in common")
+        << "only-failed.json" << QStringList{} << common << QStringList{} << "";
+    QTest::newRow("scaling steps the file lacks")
+        << "earlier.json" << QStringList{"--scaling", "--threads", "4"} << ""
+        << QStringList{"single Default 1/1 500000 1e+06 1", "multi Default 2/2 2e+06 2e+06 0"}
+        << "";
+    QTest::newRow("malformed") << "malformed.json" << QStringList{} << ": not JSON" << QStringList{}
+                               << "";
+    QTest::newRow("invalid UTF-8")
+        << "invalid-utf8.json" << QStringList{} << ": not JSON" << QStringList{} << "";
+    QTest::newRow("empty") << "empty.json" << QStringList{} << ": the file is empty"
+                           << QStringList{} << "";
+    QTest::newRow("not a result") << "not-a-result.json" << QStringList{}
+                                  << "not a zentaro-cli --json result (no \"runs\" list)"
+                                  << QStringList{} << "";
+    QTest::newRow("a run that is not one")
+        << "bad-run.json" << QStringList{} << "(run 1 lacks a mode" << QStringList{} << "";
+    QTest::newRow("deeply nested")
+        << "<deep>" << QStringList{} << "no \"runs\" list" << QStringList{} << "";
+    QTest::newRow("huge") << "<huge>" << QStringList{} << ": larger than 64 MiB" << QStringList{}
+                          << "";
+    QTest::newRow("folder") << "<folder>" << QStringList{} << ": not a regular file"
+                            << QStringList{} << "";
+    QTest::newRow("FIFO") << "<fifo>" << QStringList{} << ": not a regular file" << QStringList{}
+                          << "";
+    QTest::newRow("missing") << "<missing>" << QStringList{} << QString(std::strerror(ENOENT))
+                             << QStringList{} << "";
+}
+
+void TestCli::comparison() {
+    QFETCH(QString, file);
+    QFETCH(QStringList, args);
+    QFETCH(QString, error);
+    QFETCH(QStringList, changes);
+    QFETCH(QString, shown);
+    QString path = QStringLiteral(ZENTARO_TEST_DATA "/results/") + file;
+    if (file.startsWith('<')) {
+        path = tmp_.filePath(QString("compare-") + QTest::currentDataTag());
+        if (file == "<deep>") // valid JSON, a hundred thousand levels deep
+            QVERIFY(WriteText(path, QByteArray(100'000, '[') + QByteArray(100'000, ']')));
+        else if (file == "<huge>")
+            QVERIFY(testing::MakeSparseFile(path, qint64(64) * 1024 * 1024 + 1, "{\"runs\": ["));
+        else if (file == "<folder>")
+            QVERIFY(QDir().mkpath(path));
+        else if (file == "<fifo>")
+            QVERIFY(testing::MakeFifo(path));
+    }
+    const QStringList common = QStringList{"--operations", "1000000", "--compare", path} + args;
+    Environment env = TestEnvironment();
+    env.clock = SteppingClock(1000ms);
+    if (!error.isEmpty()) {
+        env.identity = []() -> Identity { throw std::runtime_error("must not be needed"); };
+        Result r;
+        QVERIFY(testing::FinishesInTime([&] { r = Run(common, env); }, {path}));
+        QCOMPARE(r.status, kExitUsage);
+        QVERIFY(r.out.empty());
+        QVERIFY2(IsOneCleanLine(r.err), r.err.c_str());
+        QVERIFY2(
+            r.err.starts_with("zentaro-cli: cannot compare with \"" + path.left(60).toStdString()),
+            r.err.c_str());
+        QVERIFY2(QString::fromStdString(r.err).contains(error), r.err.c_str());
+        return;
+    }
+    const Result json = Run(common + QStringList{"--json"}, env);
+    QCOMPARE(json.status, kExitOk);
+    QStringList got;
+    for (const QJsonValue& v : ParseJson(json.out)["comparison"].toArray()) {
+        const QJsonObject c = v.toObject();
+        got << QString("%1 %2 %3/%4 %5 %6 %7")
+                   .arg(c["mode"].toString(), c["test_type"].toString())
+                   .arg(c["threads"].toInt())
+                   .arg(c["old_threads"].toInt())
+                   .arg(c["old_ops_per_second"].toDouble())
+                   .arg(c["new_ops_per_second"].toDouble())
+                   .arg(QString::number(c["change"].toDouble(), 'g', 3));
+    }
+    QCOMPARE(got, changes);
+
+    env.clock = SteppingClock(1000ms);
+    const Result plain = Run(common, env);
+    QCOMPARE(plain.status, kExitOk);
+    const QString text = QString::fromStdString(plain.out);
+    QVERIFY(text.contains("\nCompared with " + path + "\n"));
+    QVERIFY2(text.contains(shown), qPrintable(text));
+}
+
 void TestCli::executableExitCodes() {
     QProcess p;
     p.start(CliPath(), {"--length", "0"});
@@ -607,6 +1171,36 @@ void TestCli::executableInterrupted() {
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), status);
     QCOMPARE(p.readAllStandardError(), QByteArray("zentaro-cli: interrupted\n"));
+}
+
+// The real program on this machine: repeats, scaling and warnings in one
+// JSON object, which a second run then compares itself with.
+void TestCli::executableRepeatsScalingAndComparison() {
+    QTemporaryDir dir;
+    const QString saved = dir.filePath("earlier.json");
+    QProcess p;
+    p.setStandardOutputFile(saved);
+    // Long enough for a speed: a run under a millisecond has none to compare.
+    p.start(CliPath(), {"--operations", "5000000", "--repeat", "2", "--scaling", "--json"});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    QFile f(saved);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QJsonObject root = ParseJson(f.readAll().toStdString());
+    QVERIFY(root["warnings"].isArray());
+    const int steps = root["scaling"].toArray().size();
+    QCOMPARE(steps,
+             int(ScalingLadder(platform::CreateSystemInfo()->Basic().logicalProcessors).size()));
+    QCOMPARE(root["summary"].toArray().size(), 1 + steps);
+    QCOMPARE(root["runs"].toArray().size(), 2 * (1 + steps));
+
+    QProcess again;
+    again.start(CliPath(), {"--operations", "1000000", "--single", "--compare", saved, "--quiet"});
+    QVERIFY(again.waitForFinished(60000));
+    QCOMPARE(again.exitCode(), 0);
+    const QString text = QString::fromUtf8(again.readAllStandardOutput());
+    QVERIFY2(text.contains("\nCompared with " + saved + "\n  Single-core, Default: "),
+             qPrintable(text));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -81,10 +81,27 @@ long ReadSome(int fd, void* destination, std::size_t size) {
 } // namespace linux_impl
 
 std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes) {
+    FileReadFailure ignored;
+    return ReadRegularFile(path, maxBytes, ignored);
+}
+
+std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes,
+                                           FileReadFailure& why) {
+    using Kind = FileReadFailure::Kind;
+    why = {};
     const linux_impl::OpenedFile file = linux_impl::OpenRegularFile(path);
-    if (!file.fd)
+    if (!file.fd) {
+        if (file.kind == linux_impl::FileKind::Folder || file.kind == linux_impl::FileKind::Other)
+            why.kind = Kind::NotRegular;
+        else
+            why = {Kind::System, file.error};
         return std::nullopt;
+    }
     // The reported size is only a hint: /proc and /sys files report 0 or a page.
+    if (file.size > maxBytes) {
+        why.kind = Kind::TooLarge;
+        return std::nullopt;
+    }
     const std::size_t limit = maxBytes < SIZE_MAX ? maxBytes + 1 : maxBytes;
     constexpr std::size_t kChunk = 64 * 1024;
     std::string content;
@@ -94,13 +111,16 @@ std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t 
         const std::size_t want = std::min(kChunk, limit - used);
         content.resize(used + want);
         const long n = linux_impl::ReadSome(file.fd.get(), content.data() + used, want);
-        if (n < 0)
+        if (n < 0) {
+            why = {Kind::System, errno};
             return std::nullopt;
+        }
         content.resize(used + static_cast<std::size_t>(n));
         if (n == 0)
             return content;
     }
-    return std::nullopt; // more than maxBytes
+    why.kind = Kind::TooLarge;
+    return std::nullopt;
 }
 
 std::string ExecutableFolder() {

@@ -3,8 +3,11 @@
 #include "platform/files.h"
 #include "regularfile.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 namespace zentaro::platform::linux_impl {
 
@@ -106,6 +109,61 @@ std::optional<long long> ReadWholeNumber(const std::string& path) {
     if (ec != std::errc() || ptr != text.data() + text.size() || value < 0)
         return std::nullopt;
     return value;
+}
+
+std::optional<std::string> ReadShortText(const std::string& path) {
+    const auto content = ReadRegularFile(path, kMaxFactFile);
+    if (!content)
+        return std::nullopt;
+    return std::string(Trim(*content));
+}
+
+std::optional<std::string> ReadFirstLine(const std::string& path, std::size_t maxBytes) {
+    const OpenedFile file = OpenRegularFile(path);
+    if (!file.fd)
+        return std::nullopt;
+    std::string content;
+    char buffer[4096];
+    while (content.size() <= maxBytes) {
+        const long n = ReadSome(file.fd.get(), buffer, sizeof buffer);
+        if (n <= 0)
+            return std::nullopt; // an error, or the end before any line end
+        const std::size_t searchFrom = content.size();
+        content.append(buffer, static_cast<std::size_t>(n));
+        const std::size_t end = content.find('\n', searchFrom);
+        if (end != std::string::npos) {
+            if (end > maxBytes)
+                return std::nullopt;
+            content.resize(end);
+            return content;
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    std::filesystem::directory_iterator it(folder, ec);
+    for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
+        names.push_back(it->path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<unsigned> ProcessorNumbers(const std::string& cpuFolder) {
+    std::vector<unsigned> numbers;
+    for (const std::string& name : FolderEntries(cpuFolder)) {
+        if (name.size() <= 3 || name.compare(0, 3, "cpu") != 0)
+            continue;
+        unsigned n = 0;
+        const char* end = name.data() + name.size();
+        const auto [ptr, ec] = std::from_chars(name.data() + 3, end, n);
+        if (ec == std::errc() && ptr == end)
+            numbers.push_back(n);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
 }
 
 } // namespace zentaro::platform::linux_impl

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zentaro::platform::linux_impl {
 
@@ -29,5 +31,21 @@ std::optional<long long> KhzToMhz(long long khz, long long max);
 // A small regular file (a few KiB at most) holding one whole number, such as a
 // sysfs value. Nothing for anything else in its place.
 std::optional<long long> ReadWholeNumber(const std::string& path);
+
+// A small regular file (a few KiB at most) holding one short text, such as a
+// sysfs value, without the blanks and line end around it.
+std::optional<std::string> ReadShortText(const std::string& path);
+
+// The first line of a file, without its line end, read only as far as needed
+// (/proc files grow with the machine). Nothing when unreadable, or when no
+// line end comes within maxBytes.
+std::optional<std::string> ReadFirstLine(const std::string& path, std::size_t maxBytes);
+
+// The names in a folder, sorted; empty when it cannot be listed.
+std::vector<std::string> FolderEntries(const std::string& folder);
+
+// The numbers N of the entries "cpuN" in a folder such as
+// /sys/devices/system/cpu, in increasing order.
+std::vector<unsigned> ProcessorNumbers(const std::string& cpuFolder);
 
 } // namespace zentaro::platform::linux_impl
