@@ -88,9 +88,12 @@ DISPLAY=":$(head -n1 "$WORK/display")"
 export DISPLAY
 
 # The same surroundings for both programs and every run.
-mkdir -m 700 "$WORK/runtime"
+mkdir -m 700 "$WORK/runtime" "$WORK/config"
 export XDG_RUNTIME_DIR="$WORK/runtime"
 export QT_QPA_PLATFORM=xcb LANG=C.UTF-8
+# The update check asks a port on this machine that nobody serves (refused at
+# once, nothing leaves the machine) and keeps its settings in the work folder.
+export ZENTARO_SERVER_HOST=127.0.0.1:9 XDG_CONFIG_HOME="$WORK/config"
 unset QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS \
   QT_AUTO_SCREEN_SCALE_FACTOR QT_ENABLE_HIGHDPI_SCALING LANGUAGE LC_ALL LC_MESSAGES
 LOG="$WORK/programs.log" # the programs' own messages, shown only on failure
