@@ -14,4 +14,11 @@ bool RegisterTahoma() {
     return registered;
 }
 
+QFont Tahoma(int pixels, bool bold) {
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
 } // namespace zentaro::assets

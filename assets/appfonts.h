@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QFont>
+
 namespace zentaro::assets {
 
 // Makes the compiled-in Tahoma (":/fonts/tahoma.ttf") available to QFont as
@@ -8,5 +10,8 @@ namespace zentaro::assets {
 // registers once however often it is called, and returns whether the file was
 // accepted.
 bool RegisterTahoma();
+
+// Tahoma at a size in pixels (character height), as the windows' layouts give it.
+QFont Tahoma(int pixels, bool bold = false);
 
 } // namespace zentaro::assets

@@ -1,6 +1,7 @@
 #include "about/aboutbox.h"
 
 #include "about/aboutlinks.h"
+#include "appfonts.h"
 #include "i18n/catalogue.h"
 #include "ui_aboutbox.h"
 
@@ -23,6 +24,8 @@ namespace zentaro::about {
 
 namespace {
 
+using assets::Tahoma;
+
 constexpr int kClientWidth = 446;
 constexpr int kClientHeight = 374;
 constexpr int kRainInterval = 50;
@@ -33,12 +36,6 @@ constexpr std::uint32_t kReopenGuardMs = 100;
 // the top of their 8 x 12 cell, so that "k", "e" and "x" sit inside it.
 constexpr int kRainFontPixels = 12;
 constexpr int kRainBaseline = 10;
-
-QFont Tahoma(int pixels) {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(pixels);
-    return font;
-}
 
 using Widgets = std::initializer_list<QWidget*>;
 

@@ -3,6 +3,7 @@
 #include "about/aboutbox.h"
 #include "app/queuedposter.h"
 #include "app/shellrules.h"
+#include "appfonts.h"
 #include "engine/rating.h"
 #include "engine/resulttext.h"
 #include "engine/workloads.h"
@@ -39,6 +40,8 @@ namespace zentaro::app {
 
 namespace {
 
+using assets::Tahoma;
+
 // The design resolution of the window's sizes.
 constexpr int kFormDpi = 96;
 constexpr int kClientWidth = 485;
@@ -46,13 +49,6 @@ constexpr int kClientHeight = 420;
 constexpr int kTopAreaHeight = 137;
 constexpr int kMargin = 3;
 constexpr int kBarHeight = 25;
-
-QFont Tahoma(int pixels, bool bold = false) {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 QString FromStd(const std::string& text) {
     return QString::fromStdString(text);

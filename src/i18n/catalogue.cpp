@@ -15,18 +15,6 @@ namespace {
 const QString kCodeTableName = QStringLiteral("LanguageCodes.csv");
 const QString kLanguageSuffix = QStringLiteral(".lang.txt");
 
-// Surrounding spaces and control characters, nothing else: a no-break space or other
-// Unicode space is part of the text.
-QString TrimControl(QStringView text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin].unicode() <= 0x20)
-        ++begin;
-    while (end > begin && text[end - 1].unicode() <= 0x20)
-        --end;
-    return text.mid(begin, end - begin).toString();
-}
-
 // Lower-cases A to Z only, so that no other letter's case rules make two names equal.
 QString AsciiLower(const QString& text) {
     QString lowered = text;
@@ -113,6 +101,18 @@ qsizetype TranslationStart(const QString& line, const QString& key) {
 }
 
 } // namespace
+
+// Surrounding spaces and control characters, nothing else: a no-break space or other
+// Unicode space is part of the text.
+QString TrimControl(QStringView text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= 0x20)
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= 0x20)
+        --end;
+    return text.mid(begin, end - begin).toString();
+}
 
 QStringList SplitLines(QStringView text) {
     QStringList lines;

@@ -45,6 +45,10 @@ private:
 // reads credits: unlike TranslateText, an empty translation gives an empty string.
 QString TranslateTextIn(const QString& Key, const QStringList& Lines);
 
+// Text without surrounding spaces and control characters (up to U+0020);
+// other Unicode spaces, such as a no-break space, are part of the text.
+QString TrimControl(QStringView text);
+
 // The lines of a text, split at CR LF, LF or CR.
 QStringList SplitLines(QStringView text);
 

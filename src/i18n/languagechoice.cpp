@@ -58,17 +58,6 @@ constexpr std::array<FlagRow, 33> kFlagTable{{
     {u"Catalan", u"ca"},
 }};
 
-// Blanks and control characters, as a credit's names are trimmed.
-QString TrimBlanks(QStringView text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin].unicode() <= 0x20)
-        ++begin;
-    while (end > begin && text[end - 1].unicode() <= 0x20)
-        --end;
-    return text.mid(begin, end - begin).toString();
-}
-
 } // namespace
 
 QString LanguageNameOf(const QString& fileName) {
@@ -119,7 +108,7 @@ QStringList CreditLines(const QString& credit) {
         return {};
     QStringList lines;
     for (const QString& piece : credit.split(u','))
-        lines << TrimBlanks(piece);
+        lines << TrimControl(piece);
     return lines;
 }
 

@@ -1,5 +1,6 @@
 #include "i18n/translation.h"
 
+#include "appfonts.h"
 #include "i18n/catalogue.h"
 #include "i18n/languagechoice.h"
 #include "i18n/messagedlg.h"
@@ -22,16 +23,12 @@ namespace zentaro::i18n {
 
 namespace {
 
+using assets::Tahoma;
+
 constexpr int kClientWidth = 622;
 constexpr int kClientHeight = 227;
 constexpr int kPictureSize = 16;
 constexpr int kEntryHeight = 18;
-
-QFont Tahoma(int pixels) {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(pixels);
-    return font;
-}
 
 // A flag of 4:3 in the middle of the 16 x 16 picture square.
 QIcon FlagIcon(const QString& picture, qreal ratio) {

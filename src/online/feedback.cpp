@@ -1,5 +1,6 @@
 #include "online/feedback.h"
 
+#include "appfonts.h"
 #include "i18n/catalogue.h"
 #include "i18n/messagedlg.h"
 #include "online/feedbacktext.h"
@@ -20,17 +21,13 @@ namespace zentaro::online {
 
 namespace {
 
+using assets::Tahoma;
+
 constexpr int kClientWidth = 525;
 constexpr int kClientHeight = 326;
 constexpr int kMaxMessageChars = 10000;
 
 using i18n::TranslateText;
-
-QFont Tahoma(int pixels) {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(pixels);
-    return font;
-}
 
 QFont TahomaPoints(int points, bool bold) {
     QFont font(QStringLiteral("Tahoma"), points);

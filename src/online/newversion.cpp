@@ -1,5 +1,6 @@
 #include "online/newversion.h"
 
+#include "appfonts.h"
 #include "i18n/catalogue.h"
 #include "online/check.h"
 #include "ui_newversion.h"
@@ -23,9 +24,7 @@ constexpr int kScreenMargin = 5;
 constexpr int kAnimationMs = 100;
 
 QFont Tahoma(int pixels, bool bold = false, bool underline = false) {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(pixels);
-    font.setBold(bold);
+    QFont font = assets::Tahoma(pixels, bold);
     font.setUnderline(underline);
     return font;
 }

@@ -1,5 +1,6 @@
 #include "share/shareform.h"
 
+#include "appfonts.h"
 #include "share/report.h"
 #include "ui_shareform.h"
 
@@ -17,9 +18,7 @@ TFormShare::TFormShare(QWidget* parent)
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose); // closing frees it
     setWindowTitle(QString());
-    QFont memo(QStringLiteral("Tahoma"));
-    memo.setPixelSize(16);
-    ui->Memo1->setFont(memo);
+    ui->Memo1->setFont(assets::Tahoma(16));
     connect(ui->Button1, &QPushButton::clicked, this, &TFormShare::Button1Click);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
