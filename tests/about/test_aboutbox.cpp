@@ -3,6 +3,7 @@
 #include "appfonts.h"
 #include "i18n/catalogue.h"
 #include "support/modaldriver.h"
+#include "support/recordingopener.h"
 #include "support/userlanguage.h"
 
 #include <QAction>
@@ -20,22 +21,9 @@
 using zentaro::about::AboutBoxEnvironment;
 using zentaro::about::TAboutBox;
 using zentaro::testing::ModalDriver;
+using zentaro::testing::RecordingOpener;
 
 namespace {
-
-class RecordingOpener final : public zentaro::platform::Opener {
-public:
-    bool OpenUrl(const std::string& url) override {
-        urls.push_back(url);
-        return true;
-    }
-    bool OpenFile(const std::string& path) override {
-        files.push_back(path);
-        return true;
-    }
-    std::vector<std::string> urls;
-    std::vector<std::string> files;
-};
 
 struct Fixture {
     QTemporaryDir dir;

@@ -5,6 +5,7 @@
 #include "i18n/languagechoice.h"
 #include "i18n/translation.h"
 #include "support/modaldriver.h"
+#include "support/recordingopener.h"
 #include "support/specialfiles.h"
 #include "support/userlanguage.h"
 
@@ -32,15 +33,7 @@ using zentaro::testing::ModalDriver;
 
 namespace {
 
-class RecordingOpener final : public zentaro::platform::Opener {
-public:
-    bool OpenUrl(const std::string& url) override {
-        urls.push_back(url);
-        return true;
-    }
-    bool OpenFile(const std::string&) override { return true; }
-    std::vector<std::string> urls;
-};
+using zentaro::testing::RecordingOpener;
 
 // The system's script, run by nobody: the window's part ends with asking for it.
 class RecordingRestarter final : public zentaro::platform::Restarter {

@@ -7,6 +7,7 @@
 #include "online/newversion.h"
 #include "platform/registryvalues.h"
 #include "support/modaldriver.h"
+#include "support/recordingopener.h"
 #include "support/userlanguage.h"
 #include "testserver.h"
 
@@ -29,6 +30,8 @@ using zentaro::testing::TestServer;
 
 namespace {
 
+using zentaro::testing::RecordingOpener;
+
 class FakeRegistry final : public platform::Registry {
 public:
     std::unique_ptr<platform::RegistryKey> OpenKeyReadOnly(platform::RegistryRoot,
@@ -49,16 +52,6 @@ class FakeElevation final : public platform::Elevation {
 public:
     bool IsElevated() const override { return false; }
     void StartElevated(const std::string&) override {}
-};
-
-class RecordingOpener final : public platform::Opener {
-public:
-    bool OpenUrl(const std::string& url) override {
-        urls.push_back(url);
-        return true;
-    }
-    bool OpenFile(const std::string&) override { return true; }
-    std::vector<std::string> urls;
 };
 
 class FixedOs final : public platform::OsDescription {

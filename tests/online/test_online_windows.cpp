@@ -6,6 +6,7 @@
 #include "online/feedback.h"
 #include "online/newversion.h"
 #include "support/modaldriver.h"
+#include "support/recordingopener.h"
 #include "support/userlanguage.h"
 #include "testserver.h"
 
@@ -29,15 +30,7 @@ using zentaro::testing::TestServer;
 
 namespace {
 
-class RecordingOpener final : public platform::Opener {
-public:
-    bool OpenUrl(const std::string& url) override {
-        urls.push_back(url);
-        return true;
-    }
-    bool OpenFile(const std::string&) override { return true; }
-    std::vector<std::string> urls;
-};
+using zentaro::testing::RecordingOpener;
 
 template <class T> T* Find(QWidget* window, const char* name) {
     T* child = window->findChild<T*>(QString::fromLatin1(name));

@@ -8,6 +8,7 @@
 #include "app/appform.h"
 #include "platform/registryvalues.h"
 #include "platform/restart.h"
+#include "support/recordingopener.h"
 #include "support/userlanguage.h"
 
 #include <QDateTime>
@@ -75,20 +76,6 @@ public:
 
 private:
     bool elevated_;
-};
-
-class RecordingOpener final : public platform::Opener {
-public:
-    bool OpenUrl(const std::string& url) override {
-        urls.push_back(url);
-        return true;
-    }
-    bool OpenFile(const std::string& path) override {
-        files.push_back(path);
-        return true;
-    }
-    std::vector<std::string> urls;
-    std::vector<std::string> files;
 };
 
 // The system's restart script, started by nobody.
