@@ -31,11 +31,16 @@ macro(_zentaro_version_values target description)
     set(_zv_codepage 04b0)
 endmacro()
 
-# The generator is a small program of ours, built for the build machine.
-add_executable(zentaro_versiongen ${CMAKE_CURRENT_LIST_DIR}/../tools/versiongen.cpp)
-target_link_libraries(zentaro_versiongen PRIVATE zentaro_platform)
-set_target_properties(zentaro_versiongen PROPERTIES
-    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+if(WIN32)
+    # The resource compiler (windres with MinGW) turns the script into the resource.
+    enable_language(RC)
+else()
+    # The generator is a small program of ours, built for the build machine.
+    add_executable(zentaro_versiongen ${CMAKE_CURRENT_LIST_DIR}/../tools/versiongen.cpp)
+    target_link_libraries(zentaro_versiongen PRIVATE zentaro_platform)
+    set_target_properties(zentaro_versiongen PROPERTIES
+        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+endif()
 
 function(zentaro_embed_version_info target)
     cmake_parse_arguments(ARG "" "DESCRIPTION" "" ${ARGN})
@@ -45,9 +50,10 @@ function(zentaro_embed_version_info target)
     _zentaro_version_values(${target} "${ARG_DESCRIPTION}")
 
     if(WIN32)
-        # The same values as a resource script for the resource compiler.
+        # The same values as a resource script for the resource compiler. The
+        # script is UTF-8 (the copyright sign); the strings are stored as UTF-16.
         string(REPLACE "." "," _zv_commas "${_zv_version}")
-        set(_zv_rc "#include <winver.h>\nVS_VERSION_INFO VERSIONINFO\n"
+        string(CONCAT _zv_rc "#pragma code_page(65001)\n#include <winver.h>\nVS_VERSION_INFO VERSIONINFO\n"
             "FILEVERSION ${_zv_commas}\nPRODUCTVERSION ${_zv_commas}\nFILEFLAGSMASK 0x3fL\n"
             "FILEOS VOS_NT_WINDOWS32\nFILETYPE VFT_APP\nBEGIN\n"
             "  BLOCK \"StringFileInfo\"\n  BEGIN\n    BLOCK \"${_zv_language}${_zv_codepage}\"\n    BEGIN\n")
@@ -56,6 +62,9 @@ function(zentaro_embed_version_info target)
             string(SUBSTRING "${pair}" 0 ${eq} name)
             math(EXPR from "${eq} + 1")
             string(SUBSTRING "${pair}" ${from} -1 value)
+            # A resource script doubles a quote and escapes a backslash.
+            string(REPLACE "\\" "\\\\" value "${value}")
+            string(REPLACE "\"" "\"\"" value "${value}")
             string(APPEND _zv_rc "      VALUE \"${name}\", \"${value}\"\n")
         endforeach()
         string(APPEND _zv_rc "    END\n  END\n  BLOCK \"VarFileInfo\"\n  BEGIN\n"

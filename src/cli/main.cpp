@@ -2,6 +2,7 @@
 #include "about/versioninfo.h"
 #include "cli/cli.h"
 #include "platform/clockspeed.h"
+#include "platform/commandline.h"
 #include "platform/console.h"
 #include "platform/frequencygovernors.h"
 #include "platform/hypervisor.h"
@@ -54,7 +55,7 @@ int main(int argc, char** argv) {
     env.readiness.throttle = throttle.get();
     env.readiness.hypervisor = hypervisor.get();
 
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args = platform::CommandLineArguments(argc, argv);
     const int status = zentaro::cli::RunCommandLine(args, env, std::cout, std::cerr);
     if (console && console->InterruptStatus() != 0)
         std::_Exit(status); // do not wait for workers that are still winding down

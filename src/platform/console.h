@@ -12,7 +12,8 @@ enum class StandardStream { Input, Output, Error };
 // Catching the interrupt takes over the process's handlers for it, and a
 // process has only one handler per signal. So main() makes the one instance
 // and hands it to the code that needs it; while it lives, CreateConsole()
-// gives null. Destroying it puts the previous handlers back.
+// gives null. Destroying it puts the previous handlers back. While it lives, a
+// console window takes the program's output as UTF-8.
 class Console {
 public:
     virtual ~Console() = default;

@@ -19,7 +19,8 @@ struct FileReadFailure {
         None,       // it was read
         NotRegular, // a folder, FIFO, socket or device
         TooLarge,   // more than maxBytes
-        System,     // the system refused; error holds its error code
+        System,     // the system refused; error holds its error code, numbered as
+                    // the C library's errno (std::strerror names it)
     };
     Kind kind = Kind::None;
     int error = 0;

@@ -41,7 +41,8 @@ inline constexpr const char* kProcessorKeyPath =
 
 // The system's registry. systemRoot is where the system's own files are looked
 // for ("/" on a live machine, a fixture folder in tests) on platforms that
-// build the key from files; elsewhere it is ignored.
+// build the key from files. On Windows "/" is the real registry, and anything
+// else a key under HKEY_CURRENT_USER that stands in for the roots (tests).
 std::unique_ptr<Registry> CreateSystemRegistry(const std::string& systemRoot = "/");
 
 } // namespace zentaro::platform

@@ -1,0 +1,206 @@
+#!/usr/bin/env bash
+# The Windows build, tested under Wine.
+#
+#   scripts/test-windows.sh
+#
+# Installs what is missing (the MinGW-w64 cross compiler, Wine, jq), builds the
+# engine, the platform layer, the machine facts, the version information and
+# zentaro-cli.exe for 64-bit Windows into build-windows/ (CMake preset
+# "windows"), and a Linux twin of the same programs without Qt into
+# build-windows/linux-twin/. Then, in a Wine prefix of its own in a temporary
+# folder (never the user's), with the registry fixtures imported:
+#   - the Windows test programs through CTest;
+#   - what every loop stores, for a table of counts, the same on both builds;
+#   - zentaro-cli.exe: --json valid and with the Linux build's "results" for
+#     every workload, --info with the facts Wine reports, the version
+#     information read through the system's API and the same as on Linux,
+#     arguments and paths beyond the ANSI code page, the exit statuses;
+#   - the compiled loops: no vector instructions, a real branch in the branch
+#     loop.
+# Last it prints the loops' timings of both builds, for information only.
+# Every Wine call has a time limit. Exit status 0 when everything passed.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+ZENTARO_PACKAGES=(
+  build-essential cmake ninja-build pkg-config libicu-dev nlohmann-json3-dev jq
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine
+)
+zentaro_install_deps
+
+root="$ZENTARO_ROOT"
+windows="$root/build-windows"
+twin="$windows/linux-twin"
+objdump=x86_64-w64-mingw32-objdump
+jobs="$(nproc)"
+
+echo "== Building for Windows into $windows"
+(cd "$root" && cmake --preset windows >/dev/null)
+cmake --build "$windows" --parallel "$jobs"
+
+echo "== Building the Linux twin into $twin"
+cmake -S "$root" -B "$twin" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DZENTARO_QT=OFF -DZENTARO_BUILD_BENCH=ON >/dev/null
+cmake --build "$twin" --parallel "$jobs" \
+  --target zentaro-cli workload_table version_strings loop_timings
+
+# A private prefix; Wine's own start-up asks for nothing and shows nothing.
+scratch="$(mktemp -d)"
+export WINEPREFIX="$scratch/prefix" WINEARCH=win64 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=""
+# The arguments Wine hands on are read as UTF-8; the display language is English.
+export LC_ALL=C.UTF-8
+cleanup() {
+  timeout 30 wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+# A Linux path as Wine's drive Z: names it.
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+# A Windows program, with a limit; its output with CR LF turned into LF.
+win() { timeout 120 wine "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+
+passed=0
+failed=0
+pass() { passed=$((passed + 1)); echo "PASS   $1"; }
+fail() { failed=$((failed + 1)); echo "FAIL!  $1"; }
+expect() { # expect NAME COMMAND...: the command's success is the check
+  local name="$1"; shift
+  if "$@"; then pass "$name"; else fail "$name"; fi
+}
+json() { jq -e "$@" >/dev/null; } # a JSON file meets a condition
+
+echo "== Preparing the Wine prefix in $WINEPREFIX"
+timeout 300 wine wineboot --init >/dev/null 2>&1
+# A version 5 registry file is UTF-16 with a byte-order mark.
+fixtures="$scratch/registry-fixtures.reg"
+{ printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$root/tests/plain/data/registry-fixtures.reg"; } \
+  >"$fixtures"
+timeout 60 wine reg import "$(winpath "$fixtures")" >/dev/null 2>&1
+
+# What Wine put into the first processor's key (from the processor itself).
+processor_key='HKLM\HARDWARE\DESCRIPTION\System\CentralProcessor\0'
+reg_value() {
+  win reg query "$processor_key" /v "$1" | sed -n "s/^    $1    REG_[A-Z]*    //p"
+}
+cpu_name="$(reg_value ProcessorNameString)"
+base_mhz="$(( $(reg_value '~MHz') ))"
+hypervisor=0
+grep -qw hypervisor /proc/cpuinfo && hypervisor=1
+
+echo "== Windows test programs (CTest under Wine)"
+expect "test programs" env ZENTARO_EXPECT_CPU_NAME="$cpu_name" ZENTARO_EXPECT_PROCESSORS="$(nproc)" \
+  ZENTARO_EXPECT_HYPERVISOR="$hypervisor" ZENTARO_EXPECT_LANGID=1033 \
+  ctest --test-dir "$windows" --output-on-failure --timeout 180
+# The display language follows the user's: German (Germany) is 1031.
+expect "display language follows the user's" env LC_ALL=de_DE.UTF-8 ZENTARO_EXPECT_LANGID=1031 \
+  timeout 120 wine "$windows/tests/test_platform_windows.exe" display_language
+
+echo "== Workload values, both builds"
+"$twin/tests/workload_table" >"$scratch/table-linux.txt"
+win "$windows/tests/workload_table.exe" >"$scratch/table-windows.txt"
+expect "every loop stores the same values ($(wc -l <"$scratch/table-linux.txt") rows)" \
+  diff -u "$scratch/table-linux.txt" "$scratch/table-windows.txt"
+
+echo "== zentaro-cli.exe --json at 12345 operations, every workload"
+cli="$windows/zentaro-cli.exe"
+runs='[.runs[] | {mode, test_type, operations, threads, results}]'
+for type in default "integer arithmetic" "floating point arithmetic" trigonometric \
+  "branch prediction and control" "bitwise logic"; do
+  if win "$cli" --type "$type" --operations 12345 --json >"$scratch/cli-windows.json" &&
+    jq -e . "$scratch/cli-windows.json" >/dev/null; then
+    "$twin/zentaro-cli" --type "$type" --operations 12345 --json >"$scratch/cli-linux.json"
+    w="$(jq -c "$runs" "$scratch/cli-windows.json")"
+    l="$(jq -c "$runs" "$scratch/cli-linux.json")"
+    if [ "$w" = "$l" ]; then
+      pass "$type: $(jq -c '[.runs[].results[0]] | unique' "$scratch/cli-windows.json")"
+    else
+      fail "$type: Windows $w, Linux $l"
+    fi
+  else
+    fail "$type: no valid JSON"
+  fi
+done
+
+echo "== zentaro-cli.exe --info"
+win "$cli" --info --json >"$scratch/info.json"
+expect "processor name as Wine's registry has it: $cpu_name" \
+  json --arg v "$cpu_name" '.machine.cpu_name == $v' "$scratch/info.json"
+expect "base speed from the registry: $base_mhz MHz" \
+  json --arg v "$base_mhz MHz" '.machine.base_speed == $v' "$scratch/info.json"
+expect "architecture x64, $(nproc) threads" \
+  json --argjson n "$(nproc)" '.machine.architecture == "x64" and .machine.threads == $n' \
+  "$scratch/info.json"
+expect "current speed from WMI: $(jq -r .machine.current_speed "$scratch/info.json")" \
+  json '.machine.current_speed | test("^[0-9]+ MHz$")' "$scratch/info.json"
+win "$cli" --info >"$scratch/info.txt"
+expect "plain --info shows the same facts" grep -qxF "CPU Name: $cpu_name" "$scratch/info.txt"
+
+echo "== Version information through the system's API"
+"$twin/tests/version_strings" "$twin/zentaro-cli" >"$scratch/version-linux.txt"
+win "$windows/tests/version_strings.exe" "$(winpath "$cli")" >"$scratch/version-windows.txt"
+# The file names differ by the suffix, and only they.
+expect "the Windows resource holds the Linux build's identity" \
+  diff -u <(grep -v '^OriginalFileName=' "$scratch/version-linux.txt") \
+  <(grep -v '^OriginalFileName=' "$scratch/version-windows.txt")
+expect "original file name zentaro-cli.exe" \
+  grep -qx 'OriginalFileName=zentaro-cli.exe' "$scratch/version-windows.txt"
+expect "--version: $(win "$cli" --version)" \
+  test "$(win "$cli" --version)" = "$("$twin/zentaro-cli" --version)"
+
+echo "== Arguments, paths and exit statuses"
+earlier="$scratch/résultat 日本.json"
+"$twin/zentaro-cli" --single --operations 20000000 --json >"$earlier"
+compares_with_wide_name() {
+  win "$cli" --single --operations 20000000 --quiet --compare "$(winpath "$earlier")" |
+    grep -q '^Compared with .*résultat 日本\.json'
+}
+expect "--compare with a file name beyond the ANSI code page" compares_with_wide_name
+status=0
+message="$(timeout 120 wine "$cli" --compare "$(winpath "$scratch/missing.json")" 2>&1 >/dev/null |
+  tr -d '\r')" || status=$?
+expect "a missing --compare file: exit 2, \"$message\"" \
+  test "$status" = 2 -a -n "$(grep -F 'No such file or directory' <<<"$message")"
+status=0
+timeout 120 wine "$cli" --length 0 >/dev/null 2>&1 || status=$?
+expect "bad arguments: exit 2" test "$status" = 2
+
+echo "== The loops as compiled for Windows"
+engine="$(find "$windows/src/engine" -name 'workloads.cpp.obj' | head -n 1)"
+loop_code() { # the disassembly of one loop function, found by its name
+  local symbol
+  symbol="$(x86_64-w64-mingw32-nm "$engine" | awk -v f="$1" '$2 == "t" && $3 ~ f {print $3}')"
+  [ -n "$symbol" ] || return 0
+  "$objdump" -d --no-show-raw-insn --disassemble="$symbol" "$engine" | sed -n '/>:$/,$p' |
+    grep -Ev 'xor[a-z]* +(%[xy]mm[0-9]+),\1$' # zeroing a register is no vector work
+}
+# Packed arithmetic on several lanes at once, in SSE or AVX spelling.
+vector_ops='\s(v?(add|sub|mul|div|sqrt|min|max|and|or|xor)p[sd]|v?p(add|sub|mul|sll|srl|xor|or|and)[bwdq]?|vfmadd)'
+for loop in DefaultChunk IntegerChunk FloatingPointChunk TrigonometricChunk BranchChunk BitwiseChunk; do
+  code="$(loop_code "$loop")"
+  if [ -z "$code" ]; then
+    fail "$loop: not found in $engine"
+  elif grep -Eq "$vector_ops" <<<"$code"; then
+    fail "$loop: vector instructions"
+  elif ! grep -Eq '\sj(ne|nz)\s' <<<"$code"; then
+    fail "$loop: no loop branch"
+  else
+    pass "$loop: scalar loop ($(grep -cE '^\s+[0-9a-f]+:' <<<"$code") instructions)"
+  fi
+done
+branches_on_low_bit() {
+  local code
+  code="$(loop_code BranchChunk)"
+  grep -Eq 'test +\$0x1,' <<<"$code" && grep -Eq '\sj(e|ne|z|nz)\s' <<<"$code" &&
+    ! grep -Eq '\scmov' <<<"$code"
+}
+expect "BranchChunk: a conditional branch on the low bit, no conditional move" branches_on_low_bit
+
+echo "== Loop timings (information only): median of 5, Linux twin then Windows under Wine"
+"$twin/bench/loop_timings" --repetitions 5 || true
+win "$windows/bench/loop_timings.exe" --repetitions 5 || true
+
+echo
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
