@@ -1,3 +1,4 @@
+#include "platform/cappedread.h"
 #include "platform/files.h"
 #include "platform/versionresource.h"
 #include "regularfile.h"
@@ -98,29 +99,14 @@ std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t 
         return std::nullopt;
     }
     // The reported size is only a hint: /proc and /sys files report 0 or a page.
-    if (file.size > maxBytes) {
-        why.kind = Kind::TooLarge;
-        return std::nullopt;
-    }
-    const std::size_t limit = maxBytes < SIZE_MAX ? maxBytes + 1 : maxBytes;
-    constexpr std::size_t kChunk = 64 * 1024;
-    std::string content;
-    content.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(file.size, maxBytes)));
-    while (content.size() < limit) {
-        const std::size_t used = content.size();
-        const std::size_t want = std::min(kChunk, limit - used);
-        content.resize(used + want);
-        const long n = linux_impl::ReadSome(file.fd.get(), content.data() + used, want);
-        if (n < 0) {
-            why = {Kind::System, errno};
-            return std::nullopt;
-        }
-        content.resize(used + static_cast<std::size_t>(n));
-        if (n == 0)
-            return content;
-    }
-    why.kind = Kind::TooLarge;
-    return std::nullopt;
+    const int fd = file.fd.get();
+    return ReadCapped(file.size, maxBytes, why,
+                      [fd](char* destination, std::size_t size, int& error) {
+                          const long n = linux_impl::ReadSome(fd, destination, size);
+                          if (n < 0)
+                              error = errno;
+                          return n;
+                      });
 }
 
 std::string ExecutableFolder() {

@@ -1,6 +1,7 @@
 #include "registry_linux.h"
 
 #include "platform/registryvalues.h"
+#include "platform/textfold.h"
 #include "procfs.h"
 #include "sysroot.h"
 
@@ -24,16 +25,7 @@ bool SamePath(std::string_view a, std::string_view b) {
             s.remove_prefix(1);
         return s;
     };
-    a = strip(a);
-    b = strip(b);
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (fold(a[i]) != fold(b[i]))
-            return false;
-    }
-    return true;
+    return EqualsFoldingAscii(strip(a), strip(b));
 }
 
 } // namespace

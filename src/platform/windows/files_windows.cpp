@@ -1,3 +1,4 @@
+#include "platform/cappedread.h"
 #include "platform/files.h"
 #include "platform/versionresource.h"
 #include "text_windows.h"
@@ -74,31 +75,17 @@ std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t 
     }
     const std::uint64_t size =
         (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    if (size > maxBytes) {
-        why.kind = Kind::TooLarge;
-        return std::nullopt;
-    }
     // The size is a hint: the file may grow while it is read.
-    const std::size_t limit = maxBytes < SIZE_MAX ? maxBytes + 1 : maxBytes;
-    constexpr std::size_t kChunk = 64 * 1024;
-    std::string content;
-    content.reserve(static_cast<std::size_t>(size));
-    while (content.size() < limit) {
-        const std::size_t used = content.size();
-        const std::size_t want = std::min(kChunk, limit - used);
-        content.resize(used + want);
-        DWORD got = 0;
-        if (!::ReadFile(file.get(), content.data() + used, static_cast<DWORD>(want), &got,
-                        nullptr)) {
-            why = {Kind::System, ErrnoForSystemError(::GetLastError())};
-            return std::nullopt;
-        }
-        content.resize(used + got);
-        if (got == 0)
-            return content;
-    }
-    why.kind = Kind::TooLarge;
-    return std::nullopt;
+    const HANDLE handle = file.get();
+    return ReadCapped(
+        size, maxBytes, why, [handle](char* destination, std::size_t size, int& error) {
+            DWORD got = 0;
+            if (!::ReadFile(handle, destination, static_cast<DWORD>(size), &got, nullptr)) {
+                error = ErrnoForSystemError(::GetLastError());
+                return -1L;
+            }
+            return static_cast<long>(got);
+        });
 }
 
 std::string ExecutableFolder() {

@@ -1,5 +1,6 @@
 #include "versionresource_windows.h"
 
+#include "platform/textfold.h"
 #include "text_windows.h"
 
 #include <algorithm>
@@ -33,21 +34,6 @@ std::string RunningExecutableImage() {
 }
 
 namespace windows_impl {
-
-namespace {
-
-bool StartsWithFolded(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-        if (fold(text[i]) != fold(prefix[i]))
-            return false;
-    }
-    return true;
-}
-
-} // namespace
 
 std::uint32_t WindowsVersionResource::BlockSize(const std::string& fileName, int& error) const {
     DWORD ignored = 0;
@@ -85,7 +71,7 @@ std::optional<VersionValue> WindowsVersionResource::QueryValue(std::span<const s
     const std::size_t offset = static_cast<std::size_t>(begin - block.data());
     const std::size_t room = block.size() - offset;
     VersionValue value;
-    value.text = StartsWithFolded(subBlock, "\\StringFileInfo\\");
+    value.text = StartsWithFoldingAscii(subBlock, "\\StringFileInfo\\");
     value.bytes = block.subspan(offset, value.text ? room : std::min<std::size_t>(length, room));
     value.declaredLength = static_cast<std::uint16_t>(std::min<UINT>(length, 0xFFFF));
     return value;
