@@ -58,8 +58,30 @@ trap cleanup EXIT
 
 # A Linux path as Wine's drive Z: names it.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
-# A Windows program, with a limit; its output with CR LF turned into LF.
-win() { timeout 120 wine "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+# A Windows program, with a time limit; its output with CR LF turned into LF,
+# its error output passed on, its exit status returned. Now and then Wine loses
+# a process here (about one start in 300): it hangs with the program's worker
+# threads gone, dies of a signal, or ends with status 1 before anything is
+# written. Such a start, and only such a one, is made once more, and says so.
+win() {
+  local out err status attempt
+  out="$(mktemp -p "$scratch")"
+  err="$(mktemp -p "$scratch")"
+  for attempt in 1 2; do
+    status=0
+    timeout 60 wine "$@" >"$out" 2>"$err" || status=$?
+    if [ "$attempt" = 1 ] && { [ "$status" -eq 124 ] || [ "$status" -gt 128 ] ||
+      { [ "$status" -ne 0 ] && [ ! -s "$out" ] && [ ! -s "$err" ]; }; }; then
+      echo "NOTE   Wine lost ${1##*/} $2 (status $status, nothing written); starting it again" >&2
+      continue
+    fi
+    break
+  done
+  tr -d '\r' <"$out"
+  tr -d '\r' <"$err" >&2
+  rm -f "$out" "$err"
+  return "$status"
+}
 
 passed=0
 failed=0
@@ -92,10 +114,13 @@ grep -qw hypervisor /proc/cpuinfo && hypervisor=1
 echo "== Windows test programs (CTest under Wine)"
 expect "test programs" env ZENTARO_EXPECT_CPU_NAME="$cpu_name" ZENTARO_EXPECT_PROCESSORS="$(nproc)" \
   ZENTARO_EXPECT_HYPERVISOR="$hypervisor" ZENTARO_EXPECT_LANGID=1033 \
-  ctest --test-dir "$windows" --output-on-failure --timeout 180
+  ctest --test-dir "$windows" --output-on-failure --repeat after-timeout:2
 # The display language follows the user's: German (Germany) is 1031.
-expect "display language follows the user's" env LC_ALL=de_DE.UTF-8 ZENTARO_EXPECT_LANGID=1031 \
-  timeout 120 wine "$windows/tests/test_platform_windows.exe" display_language
+display_language_de() {
+  LC_ALL=de_DE.UTF-8 ZENTARO_EXPECT_LANGID=1031 win "$windows/tests/test_platform_windows.exe" \
+    display_language
+}
+expect "display language follows the user's" display_language_de
 
 echo "== Workload values, both builds"
 "$twin/tests/workload_table" >"$scratch/table-linux.txt"
@@ -108,8 +133,10 @@ cli="$windows/zentaro-cli.exe"
 runs='[.runs[] | {mode, test_type, operations, threads, results}]'
 for type in default "integer arithmetic" "floating point arithmetic" trigonometric \
   "branch prediction and control" "bitwise logic"; do
-  if win "$cli" --type "$type" --operations 12345 --json >"$scratch/cli-windows.json" &&
-    jq -e . "$scratch/cli-windows.json" >/dev/null; then
+  status=0
+  win "$cli" --type "$type" --operations 12345 --json >"$scratch/cli-windows.json" \
+    2>"$scratch/cli-windows.err" || status=$?
+  if [ "$status" = 0 ] && jq -e . "$scratch/cli-windows.json" >/dev/null; then
     "$twin/zentaro-cli" --type "$type" --operations 12345 --json >"$scratch/cli-linux.json"
     w="$(jq -c "$runs" "$scratch/cli-windows.json")"
     l="$(jq -c "$runs" "$scratch/cli-linux.json")"
@@ -119,7 +146,8 @@ for type in default "integer arithmetic" "floating point arithmetic" trigonometr
       fail "$type: Windows $w, Linux $l"
     fi
   else
-    fail "$type: no valid JSON"
+    fail "$type: exit status $status, no valid JSON"
+    head -c 2000 "$scratch/cli-windows.json" "$scratch/cli-windows.err"
   fi
 done
 
@@ -158,12 +186,11 @@ compares_with_wide_name() {
 }
 expect "--compare with a file name beyond the ANSI code page" compares_with_wide_name
 status=0
-message="$(timeout 120 wine "$cli" --compare "$(winpath "$scratch/missing.json")" 2>&1 >/dev/null |
-  tr -d '\r')" || status=$?
+message="$(win "$cli" --compare "$(winpath "$scratch/missing.json")" 2>&1 >/dev/null)" || status=$?
 expect "a missing --compare file: exit 2, \"$message\"" \
   test "$status" = 2 -a -n "$(grep -F 'No such file or directory' <<<"$message")"
 status=0
-timeout 120 wine "$cli" --length 0 >/dev/null 2>&1 || status=$?
+win "$cli" --length 0 >/dev/null 2>&1 || status=$?
 expect "bad arguments: exit 2" test "$status" = 2
 
 echo "== The loops as compiled for Windows"
