@@ -5,6 +5,12 @@
 
 namespace zentaro::platform {
 
+// The same on every system: the reason is only for callers that show it.
+std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes) {
+    FileReadFailure ignored;
+    return ReadRegularFile(path, maxBytes, ignored);
+}
+
 std::optional<std::string> ReadCapped(std::uint64_t sizeHint, std::size_t maxBytes,
                                       FileReadFailure& why, const ReadSome& readSome) {
     using Kind = FileReadFailure::Kind;

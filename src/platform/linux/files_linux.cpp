@@ -81,11 +81,6 @@ long ReadSome(int fd, void* destination, std::size_t size) {
 
 } // namespace linux_impl
 
-std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes) {
-    FileReadFailure ignored;
-    return ReadRegularFile(path, maxBytes, ignored);
-}
-
 std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes,
                                            FileReadFailure& why) {
     using Kind = FileReadFailure::Kind;

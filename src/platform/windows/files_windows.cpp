@@ -32,11 +32,6 @@ private:
 
 } // namespace
 
-std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes) {
-    FileReadFailure ignored;
-    return ReadRegularFile(path, maxBytes, ignored);
-}
-
 std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes,
                                            FileReadFailure& why) {
     using Kind = FileReadFailure::Kind;
