@@ -597,7 +597,6 @@ online::ServerAccess TAppForm::OnlineServer() const {
 void TAppForm::TimerCheckerTimer() {
     if (!check_) {
         check_ = std::make_shared<online::CheckState>();
-        check_->CheckStarted = true;
         if (!env_.updateCheck) {
             // Over at once: nothing asked, nothing stored.
             check_->CheckFinished.store(true, std::memory_order_release);

@@ -1,5 +1,7 @@
 #include "online/check.h"
 
+#include "i18n/catalogue.h"
+
 #include <QLocale>
 #include <QUrl>
 #include <chrono>
@@ -15,20 +17,10 @@ namespace {
 constexpr int kChecksPerDay = 5;
 constexpr int kNoticesPerDay = 3;
 
-QString Trimmed(const QString& text) {
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && text[start].unicode() <= u' ')
-        ++start;
-    while (end > start && text[end - 1].unicode() <= u' ')
-        --end;
-    return text.mid(start, end - start);
-}
-
 } // namespace
 
 void CheckState::NoteFailure(const QString& message) {
-    if (Trimmed(message).isEmpty())
+    if (i18n::TrimControl(message).isEmpty())
         return;
     CheckFailed = true;
     if (!CheckFailureText.isEmpty())
@@ -151,7 +143,7 @@ TChecker::TChecker(CheckInputs inputs, std::shared_ptr<CheckState> state)
     job_->state = std::move(state);
     // The thread holds the job itself, so that it never depends on this object.
     thread_ = std::thread([job = job_] {
-        Execute(*job);
+        CheckNow(job->inputs, *job->state, &job->cancellation);
         {
             const std::lock_guard lock(job->mutex);
             job->done = true;
@@ -173,11 +165,6 @@ TChecker::~TChecker() {
         thread_.join();
     else
         thread_.detach();
-}
-
-void TChecker::Execute(Job& job) {
-    job.state->CheckFinished.store(false, std::memory_order_relaxed);
-    CheckNow(job.inputs, *job.state, &job.cancellation);
 }
 
 } // namespace zentaro::online

@@ -28,7 +28,6 @@ struct CheckInputs {
 // the results and then sets CheckFinished with release ordering; the window reads
 // them only once Finished() (acquire) has said true, and nothing writes them after.
 struct CheckState {
-    bool CheckStarted = false; // the window's own: set by the first timer tick
     std::atomic<bool> CheckFinished{false};
 
     bool NewVersionAvailable = false;
@@ -75,7 +74,6 @@ public:
 
 private:
     struct Job;
-    static void Execute(Job& job);
 
     std::shared_ptr<Job> job_;
     std::thread thread_;

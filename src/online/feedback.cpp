@@ -12,9 +12,7 @@
 #include <QIcon>
 #include <QScreen>
 #include <QTextCursor>
-#include <QTimer>
 #include <algorithm>
-#include <atomic>
 #include <thread>
 
 namespace zentaro::online {
@@ -195,22 +193,14 @@ void TFeedbackForm::BitBtn1Click() {
 std::optional<QString> TFeedbackForm::Send(const QStringList& fields) {
     sending_ = true;
     std::optional<QString> reply;
-    std::atomic<bool> done{false};
-    std::thread worker([&reply, &done, server = inputs_.server, fields] {
+    // The window waits here, repainting but taking no input, until the worker
+    // is done; both attempts are bounded by their time-outs.
+    QEventLoop wait;
+    std::thread worker([&reply, &wait, server = inputs_.server, fields] {
         reply =
             Exchange(server, QString::fromLatin1(kFeedbackPath), fields, kFeedbackTimeoutMs).reply;
-        done.store(true, std::memory_order_release);
+        QMetaObject::invokeMethod(&wait, &QEventLoop::quit, Qt::QueuedConnection);
     });
-    // The window waits here, repainting but taking no input, until the worker is
-    // done; both attempts are bounded by their time-outs.
-    QEventLoop wait;
-    QTimer poll;
-    poll.setInterval(20);
-    connect(&poll, &QTimer::timeout, &wait, [&wait, &done] {
-        if (done.load(std::memory_order_acquire))
-            wait.quit();
-    });
-    poll.start();
     wait.exec(QEventLoop::ExcludeUserInputEvents);
     worker.join();
     sending_ = false;

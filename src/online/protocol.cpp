@@ -1,5 +1,7 @@
 #include "online/protocol.h"
 
+#include "i18n/catalogue.h"
+
 #include <QEventLoop>
 #include <QMessageAuthenticationCode>
 #include <QNetworkAccessManager>
@@ -24,22 +26,9 @@ constexpr int kCancellationPollMs = 50;
 constexpr std::array<unsigned char, 16> kMachineGuidKey{
     0xf0, 0xcc, 0x5e, 0xc2, 0x38, 0xd1, 0xe9, 0x40, 0x49, 0x7e, 0xe6, 0x72, 0xdf, 0x33, 0x0c, 0x09};
 
+// Letters, digits and "*-._" stay, "~" is escaped, a space becomes "+".
 void AppendEscaped(QByteArray& out, const QString& text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    for (const char byte : text.toUtf8()) {
-        const auto c = static_cast<unsigned char>(byte);
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                           (c >= '0' && c <= '9') || c == '*' || c == '-' || c == '.' || c == '_';
-        if (plain) {
-            out += byte;
-        } else if (c == ' ') {
-            out += '+';
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 0x0F];
-        }
-    }
+    out += text.toUtf8().toPercentEncoding(" *", "~").replace(' ', '+');
 }
 
 // HTTP statuses that Qt reports as errors of the content or the server, as
@@ -235,20 +224,7 @@ QStringList SplitReplyLines(const QString& reply) {
     QStringView text(reply);
     if (const qsizetype nul = text.indexOf(QChar(u'\0')); nul >= 0)
         text = text.left(nul);
-    QStringList lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c != u'\r' && c != u'\n')
-            continue;
-        lines.append(text.mid(start, i - start).toString());
-        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < text.size())
-        lines.append(text.mid(start).toString());
-    return lines;
+    return i18n::SplitLines(text);
 }
 
 QString ReadReplyTag(const QString& line, const QString& tag) {

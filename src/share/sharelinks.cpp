@@ -1,30 +1,8 @@
 #include "share/sharelinks.h"
 
+#include <QByteArray>
+
 namespace zentaro::share {
-
-namespace {
-
-bool KeptAsIs(unsigned char c) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
-        return true;
-    switch (c) {
-    case '!':
-    case '$':
-    case '\'':
-    case '(':
-    case ')':
-    case '*':
-    case '-':
-    case '.':
-    case '@':
-    case '_':
-        return true;
-    default:
-        return false;
-    }
-}
-
-} // namespace
 
 std::string ProductSlug(std::string_view productName) {
     std::string slug;
@@ -45,22 +23,10 @@ std::string ProductPageAddress(std::string_view serverHost, std::string_view pro
 }
 
 std::string EncodeQueryComponent(std::string_view utf8) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(utf8.size() * 3);
-    for (const char ch : utf8) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (KeptAsIs(c)) {
-            out += ch;
-        } else if (c == ' ') {
-            out += '+';
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 0x0F];
-        }
-    }
-    return out;
+    // Letters, digits and "-._" stay, and so do "!$'()*@"; "~" is escaped;
+    // a space becomes "+".
+    const QByteArray bytes(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    return bytes.toPercentEncoding(" !$'()*@", "~").replace(' ', '+').toStdString();
 }
 
 std::string ShareSentence(bool singleCoreEnabled, std::string_view singleCoreText,
