@@ -192,9 +192,7 @@ int RunCommandLine(const std::vector<std::string>& args, const Environment& env,
     Results results;
     for (const Step& step : plan) {
         for (unsigned i = 1; i <= o.repeat; ++i) {
-            std::string label = step.multi ? "Multi-core run" : "Single-core run";
-            if (o.repeat > 1)
-                label += " " + std::to_string(i) + " of " + std::to_string(o.repeat);
+            const std::string label = RunTitle(step.multi, i, o.repeat);
             const std::optional<RunOutcome> outcome =
                 Drive(o, step.multi, step.workers, label, env, err);
             if (!outcome)

@@ -1,24 +1,13 @@
 #include "readiness.h"
 
+#include "engine/resulttext.h"
+
 #include <algorithm>
-#include <charconv>
 #include <thread>
 
 namespace zentaro::cli {
 
 namespace {
-
-std::string OneDecimal(double value, std::string_view decimalSeparator) {
-    char buffer[64];
-    const auto [end, ec] =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 1);
-    if (ec != std::errc())
-        return "?";
-    std::string text(buffer, end);
-    if (const auto point = text.find('.'); point != std::string::npos)
-        text.replace(point, 1, decimalSeparator);
-    return text;
-}
 
 std::optional<double> BusyShare(const ReadinessSources& sources) {
     if (!sources.processorTimes)
@@ -99,7 +88,7 @@ std::vector<Warning> Warnings(const ReadinessFacts& facts, std::string_view deci
     if (facts.busyShare && *facts.busyShare > kBusyLimit)
         out.push_back({"processors_busy",
                        "Other work keeps the processors busy: " +
-                           OneDecimal(*facts.busyShare * 100.0, decimalSeparator) +
+                           FixedText(*facts.busyShare * 100.0, 1, decimalSeparator) +
                            " % of the processor time was in use in the " +
                            std::to_string(facts.sampleLength.count()) + " ms before the run."});
     if (facts.virtualMachine)

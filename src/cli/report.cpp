@@ -4,7 +4,6 @@
 #include "engine/resulttext.h"
 #include "terminaltext.h"
 
-#include <charconv>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -24,25 +23,12 @@ std::string TypeName(WorkloadKind kind) {
     return name.empty() ? std::string("unknown") : std::string(name);
 }
 
-// Fixed notation with the given digits and decimal separator.
-std::string Fixed(double value, int digits, std::string_view decimalSeparator) {
-    char buffer[400]; // room for the largest double in fixed notation
-    const auto [end, ec] =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, digits);
-    if (ec != std::errc())
-        return "?";
-    std::string text(buffer, end);
-    if (const auto point = text.find('.'); point != std::string::npos)
-        text.replace(point, 1, decimalSeparator);
-    return text;
-}
-
 std::string Millions(double opsPerSecond, std::string_view decimalSeparator) {
-    return Fixed(opsPerSecond / 1'000'000.0, 2, decimalSeparator);
+    return FixedText(opsPerSecond / 1'000'000.0, 2, decimalSeparator);
 }
 
 std::string Percent(double fraction, std::string_view decimalSeparator, bool sign = false) {
-    const std::string text = Fixed(fraction * 100.0, 2, decimalSeparator) + " %";
+    const std::string text = FixedText(fraction * 100.0, 2, decimalSeparator) + " %";
     return sign && fraction >= 0 ? "+" + text : text;
 }
 
@@ -110,14 +96,19 @@ std::string_view StatusName(RunOutcome::Status status) {
     return "failed";
 }
 
+std::string RunTitle(bool multiCore, std::size_t number, std::size_t of) {
+    std::string title = multiCore ? "Multi-core run" : "Single-core run";
+    if (of > 1)
+        title += " " + std::to_string(number) + " of " + std::to_string(of);
+    return title;
+}
+
 std::string PlainRunReport(const RunOutcome& outcome, std::string_view decimalSeparator,
                            std::size_t number, std::size_t of) {
     std::ostringstream out;
     const char* caption = outcome.multiCore ? "Multi-Core:" : "Single-Core:";
-    out << (outcome.multiCore ? "Multi-core run" : "Single-core run");
-    if (of > 1)
-        out << " " << number << " of " << of;
-    out << " (" << TypeName(outcome.kind) << ", " << outcome.operationCount << " operations"
+    out << RunTitle(outcome.multiCore, number, of) << " (" << TypeName(outcome.kind) << ", "
+        << outcome.operationCount << " operations"
         << (outcome.multiCore ? " x " + Threads(outcome.threads) : "") << ")\n";
     switch (outcome.status) {
     case RunOutcome::Status::Completed:
@@ -267,9 +258,7 @@ std::string JsonReport(const Identity& identity, const sysinfo::MachineFacts& m,
 }
 
 std::string JsonReport(const Identity& identity, const sysinfo::MachineFacts& machine,
-                       const std::vector<RunOutcome>& runs, bool withRuns) {
-    if (!withRuns)
-        return JsonReport(identity, machine, nullptr);
+                       const std::vector<RunOutcome>& runs) {
     Results results;
     results.runs = runs;
     results.summary = Summarise(runs);

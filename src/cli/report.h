@@ -33,6 +33,10 @@ struct Results {
     std::optional<std::vector<Change>> comparison;   // with --compare
 };
 
+// "Single-core run" or "Multi-core run", with " <number> of <of>" when a run is
+// repeated.
+std::string RunTitle(bool multiCore, std::size_t number, std::size_t of);
+
 // Plain text. Everything that comes from outside (names, facts, error texts)
 // is passed through TerminalText. A run that is one of several of its kind
 // says which one it is ("run 2 of 5").
@@ -55,8 +59,8 @@ std::string PlainMachineReport(const Identity& identity, const sysinfo::MachineF
 // it holds the product and the machine only.
 std::string JsonReport(const Identity& identity, const sysinfo::MachineFacts& machine,
                        const Results* results);
-// The runs with their summary and no warnings; withRuns false as null results.
+// The runs with their summary and no warnings.
 std::string JsonReport(const Identity& identity, const sysinfo::MachineFacts& machine,
-                       const std::vector<RunOutcome>& runs, bool withRuns = true);
+                       const std::vector<RunOutcome>& runs);
 
 } // namespace zentaro::cli

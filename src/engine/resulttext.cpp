@@ -5,15 +5,12 @@
 
 namespace zentaro {
 
-namespace {
-
-// "%.2f" with the given decimal separator.
-std::string Fixed2(double value, std::string_view decimalSeparator) {
-    // to_chars rounds the exact binary value as printf("%.2f") does in the
+std::string FixedText(double value, int digits, std::string_view decimalSeparator) {
+    // to_chars rounds the exact binary value as printf("%.*f") does in the
     // C locale, without looking at any locale.
     char buffer[400]; // room for the largest double in fixed notation
     const auto [end, ec] =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, digits);
     if (ec != std::errc())
         return {};
     std::string text(buffer, end);
@@ -23,14 +20,12 @@ std::string Fixed2(double value, std::string_view decimalSeparator) {
     return text;
 }
 
-} // namespace
-
 std::string ElapsedText(double seconds, std::string_view decimalSeparator) {
-    return Fixed2(seconds, decimalSeparator) + " sec";
+    return FixedText(seconds, 2, decimalSeparator) + " sec";
 }
 
 std::string SpeedText(double opsPerSecond, std::string_view decimalSeparator) {
-    return Fixed2(opsPerSecond / 1'000'000.0, decimalSeparator) + " million ops/sec";
+    return FixedText(opsPerSecond / 1'000'000.0, 2, decimalSeparator) + " million ops/sec";
 }
 
 } // namespace zentaro

@@ -3,7 +3,6 @@
 #include "sysroot.h"
 
 #include <cerrno>
-#include <sys/stat.h>
 
 namespace zentaro::platform {
 
@@ -16,12 +15,14 @@ MachineId LinuxMachineIdentity::ReadMachineId() const {
     // systemd's file, then the copy older systems keep for D-Bus.
     for (const char* file : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
         const std::string path = UnderRoot(root_, file);
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR))
-            continue;
-        const auto content = ReadRegularFile(path, 4096);
+        FileReadFailure why;
+        const auto content = ReadRegularFile(path, 4096, why);
         if (!content) {
-            result.status = MachineId::Status::Unreadable;
+            // A missing file is no answer; one that is there but unreadable is.
+            const bool missing = why.kind == FileReadFailure::Kind::System &&
+                                 (why.error == ENOENT || why.error == ENOTDIR);
+            if (!missing)
+                result.status = MachineId::Status::Unreadable;
             continue;
         }
         std::string id = *content;

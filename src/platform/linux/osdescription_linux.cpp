@@ -1,5 +1,6 @@
 #include "onlinefacts_linux.h"
 #include "platform/files.h"
+#include "procfs.h"
 #include "sysroot.h"
 #include "systeminfo_linux.h"
 
@@ -22,14 +23,6 @@ unsigned LeadingNumber(std::string_view& text) {
             value = value * 10 + static_cast<unsigned>(text[i] - '0');
     text.remove_prefix(i);
     return value;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
-        text.remove_suffix(1);
-    return text;
 }
 
 // A value as a shell reads it: quoted with "..." (where \ escapes $ ` " and \),
@@ -69,7 +62,7 @@ std::string OsReleaseValue(std::string_view osRelease, std::string_view key) {
     std::string found;
     while (!osRelease.empty()) {
         const std::size_t end = osRelease.find('\n');
-        std::string_view line = TrimBlanks(osRelease.substr(0, end));
+        std::string_view line = Trim(osRelease.substr(0, end));
         osRelease = end == std::string_view::npos ? std::string_view() : osRelease.substr(end + 1);
         if (line.empty() || line.front() == '#')
             continue;

@@ -16,6 +16,8 @@ namespace {
 constexpr std::size_t kMaxBlock = 64 * 1024;   // one processor's lines are a few KiB
 constexpr std::size_t kMaxFactFile = 4 * 1024; // a sysfs value is one short line
 
+} // namespace
+
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\n'))
         s.remove_prefix(1);
@@ -24,8 +26,6 @@ std::string_view Trim(std::string_view s) {
         s.remove_suffix(1);
     return s;
 }
-
-} // namespace
 
 std::optional<std::string> ReadFirstProcessorBlock(const std::string& cpuinfoPath) {
     const OpenedFile file = OpenRegularFile(cpuinfoPath);

@@ -8,6 +8,10 @@
 
 namespace zentaro::platform::linux_impl {
 
+// Without blanks, tabs and line ends at either end (a carriage return only at
+// the end).
+std::string_view Trim(std::string_view s);
+
 // The lines of the first processor in a /proc/cpuinfo, read only as far as
 // needed: the kernel builds the file as it is read, so stopping early keeps the
 // cost from growing with the number of processors. Nothing when unreadable.
