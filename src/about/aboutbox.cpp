@@ -94,9 +94,11 @@ void ShowMenuBelowButton(QAbstractButton* button, QMenu* menu, const TickCount& 
 
 TAboutBox::TAboutBox(AboutBoxEnvironment environment, QWidget* parent)
     : QDialog(parent), ui(std::make_unique<Ui::TAboutBox>()), env_(std::move(environment)),
-      rain_(env_.random) {
+      rain_(env_.random), rainFont_(Tahoma(kRainFontPixels)) {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
+    // Colour fringes of subpixel smoothing would show on the black.
+    rainFont_.setStyleStrategy(QFont::NoSubpixelAntialias);
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(kClientWidth, kClientHeight);
@@ -162,12 +164,9 @@ TAboutBox::~TAboutBox() = default;
 
 void TAboutBox::FormCreate() {
     using i18n::TranslateText;
-    rain_.SetMatrixChars("kex");
     StartMatrix();
     setWindowTitle(FromStd(FormatWithOneString(
         TranslateText(QStringLiteral("About %s")).toStdString(), env_.AppProductName)));
-    ui->Image1->setPixmap(
-        QIcon(QStringLiteral(":/zentaro.svg")).pixmap(QSize(32, 32), devicePixelRatioF()));
     ui->Label2->setText(FromStd(env_.AppProductName + " " + env_.AppVersion));
     ui->BitBtn1->setText(TranslateText(QStringLiteral("OK")));
     ui->BitBtn2->setText(TranslateText(QStringLiteral("Info")));
@@ -184,6 +183,7 @@ void TAboutBox::FormCreate() {
 
 void TAboutBox::HighDPIImageYukle() {
     const qreal ratio = devicePixelRatioF();
+    ui->Image1->setPixmap(QIcon(QStringLiteral(":/zentaro.svg")).pixmap(QSize(32, 32), ratio));
     ui->Image2->clear();
     ui->Image2->setPixmap(RenderPicture(QStringLiteral(":/about/kestrix-logo.svg"),
                                         ui->Image2->size(), ratio, false));
@@ -195,8 +195,6 @@ void TAboutBox::HighDPIImageYukle() {
 
 void TAboutBox::FormAfterMonitorDpiChanged() {
     HighDPIImageYukle();
-    ui->Image1->setPixmap(
-        QIcon(QStringLiteral(":/zentaro.svg")).pixmap(QSize(32, 32), devicePixelRatioF()));
     InitMatrix(); // a surface of the new resolution
 }
 
@@ -247,10 +245,7 @@ void TAboutBox::DrawChanges() {
             covered += panel->geometry();
 
     QPainter painter(&outCanvas_);
-    QFont font = Tahoma(kRainFontPixels);
-    // Colour fringes of subpixel smoothing would show on the black.
-    font.setStyleStrategy(QFont::NoSubpixelAntialias);
-    painter.setFont(font);
+    painter.setFont(rainFont_);
     QRegion shown;
     for (const RainCellChange& change : changes) {
         const QRect cell(change.column * MatrixRain::kCharWidth,

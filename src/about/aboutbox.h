@@ -4,6 +4,7 @@
 #include "platform/opener.h"
 
 #include <QDialog>
+#include <QFont>
 #include <QImage>
 #include <QPoint>
 #include <cstdint>
@@ -94,6 +95,7 @@ private:
     AboutBoxEnvironment env_;
     MatrixRain rain_;
     QImage outCanvas_;
+    QFont rainFont_; // the rain's characters, made once
     QTimer* tmTimer = nullptr;
     QTimer* TimerEgg = nullptr;
     QMenu* PopupMenu1 = nullptr;

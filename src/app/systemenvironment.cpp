@@ -24,7 +24,6 @@ AppEnvironment SystemEnvironment() {
     env.serverHost = ServerHost();
     env.xHost = XShareHost();
     env.facebookHost = FacebookShareHost();
-    env.wallClock = [] { return std::chrono::system_clock::now(); };
     env.restarter = platform::CreateRestarter();
     env.updateCheck = true;
     env.osDescription = platform::CreateOsDescription();

@@ -13,7 +13,6 @@ namespace zentaro::i18n {
 namespace {
 
 const QString kCodeTableName = QStringLiteral("LanguageCodes.csv");
-const QString kLanguageSuffix = QStringLiteral(".lang.txt");
 
 // Lower-cases A to Z only, so that no other letter's case rules make two names equal.
 QString AsciiLower(const QString& text) {
@@ -167,17 +166,27 @@ void LanguageState::Load(const QString& languagesFolder, const QString& fileName
     // A file that is missing, is no regular file, or cannot be read leaves the program
     // in English, with no half-set state that would name a language never loaded.
     const QString path = languagesFolder_ + u'/' + chosen;
+    auto lines = ReadLanguageLines(path);
+    if (!lines)
+        return;
+    currentLanguageName_ = LanguageNameOf(chosen);
+    languageFilePath_ = path;
+    languageCatalogue_ = std::move(*lines);
+}
+
+std::optional<QStringList> ReadLanguageLines(const QString& path) {
     const auto bytes = ReadFile(path);
     if (!bytes)
-        return;
-
+        return std::nullopt;
     QByteArrayView content = View(*bytes);
     if (content.startsWith("\xEF\xBB\xBF"))
         content = content.sliced(3);
-    const qsizetype suffix = chosen.indexOf(kLanguageSuffix);
-    currentLanguageName_ = suffix < 0 ? QString() : chosen.left(suffix);
-    languageFilePath_ = path;
-    languageCatalogue_ = SplitLines(QString::fromUtf8(content));
+    return SplitLines(QString::fromUtf8(content));
+}
+
+QString LanguageNameOf(const QString& fileName) {
+    const qsizetype suffix = fileName.indexOf(QStringView(kLanguageSuffix));
+    return suffix < 0 ? QString() : fileName.left(suffix);
 }
 
 QString LanguageState::TranslateText(const QString& text) const {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstddef>
+#include <optional>
 
 namespace zentaro::i18n {
 
@@ -51,6 +52,17 @@ QString TrimControl(QStringView text);
 
 // The lines of a text, split at CR LF, LF or CR.
 QStringList SplitLines(QStringView text);
+
+// A language file's lines, UTF-8 with or without a byte-order mark; nothing
+// when it is missing, no regular file or too large.
+std::optional<QStringList> ReadLanguageLines(const QString& path);
+
+// The ending of a language file's name.
+inline constexpr char16_t kLanguageSuffix[] = u".lang.txt";
+
+// The language a file is for: its name up to the first ".lang.txt"; empty when the
+// name has none.
+QString LanguageNameOf(const QString& fileName);
 
 // --- The program's one language, set up once at start-up. ---
 

@@ -1,9 +1,7 @@
 #include "i18n/languagechoice.h"
 
 #include "i18n/catalogue.h"
-#include "platform/files.h"
 
-#include <QFile>
 #include <algorithm>
 #include <array>
 #include <memory>
@@ -13,7 +11,6 @@ namespace zentaro::i18n {
 
 namespace {
 
-const QString kLanguageSuffix = QStringLiteral(".lang.txt");
 const QString kEnglish = QStringLiteral("English");
 const QString kCreditKey = QStringLiteral("INFO:Translated By");
 
@@ -60,11 +57,6 @@ constexpr std::array<FlagRow, 33> kFlagTable{{
 
 } // namespace
 
-QString LanguageNameOf(const QString& fileName) {
-    const qsizetype suffix = fileName.indexOf(kLanguageSuffix);
-    return suffix < 0 ? QString() : fileName.left(suffix);
-}
-
 QStringList LanguageEntries(const QStringList& languageFiles) {
     QStringList entries{kEnglish};
     for (const QString& file : languageFiles)
@@ -92,15 +84,9 @@ QStringList FlagPictureNames() {
 QString CreditFor(const QString& languagesFolder, const QString& entry) {
     if (entry == kEnglish)
         return QStringLiteral("Kestrix");
-    const QString path = languagesFolder + u'/' + entry + kLanguageSuffix;
-    const auto bytes =
-        platform::ReadRegularFile(QFile::encodeName(path).toStdString(), kMaxLanguageFileBytes);
-    if (!bytes)
-        return {};
-    QByteArrayView content(bytes->data(), static_cast<qsizetype>(bytes->size()));
-    if (content.startsWith("\xEF\xBB\xBF"))
-        content = content.sliced(3);
-    return TranslateTextIn(kCreditKey, SplitLines(QString::fromUtf8(content)));
+    const auto lines =
+        ReadLanguageLines(languagesFolder + u'/' + entry + QString::fromUtf16(kLanguageSuffix));
+    return lines ? TranslateTextIn(kCreditKey, *lines) : QString();
 }
 
 QStringList CreditLines(const QString& credit) {

@@ -1,14 +1,12 @@
 #pragma once
 
+#include "i18n/catalogue.h"
+
 #include <QString>
 #include <QStringList>
 #include <string_view>
 
 namespace zentaro::i18n {
-
-// The language a file is for: its name up to the first ".lang.txt"; empty when the
-// name has none.
-QString LanguageNameOf(const QString& fileName);
 
 // The entries of the language list: "English", which the list always holds, and the
 // language of every file, sorted as a sorted list control sorts, without regard to
