@@ -18,6 +18,31 @@
 
 using namespace zentaro;
 
+namespace {
+
+// Runs body once to warm up (caches, clock ramp), then `repetitions` times,
+// and gives the median of the timed runs in seconds.
+template <typename Body> double MedianSeconds(int repetitions, Body body) {
+    body();
+    std::vector<double> seconds;
+    for (int r = 0; r < repetitions; ++r) {
+        const auto start = std::chrono::steady_clock::now();
+        body();
+        const auto end = std::chrono::steady_clock::now();
+        seconds.push_back(std::chrono::duration<double>(end - start).count());
+    }
+    std::sort(seconds.begin(), seconds.end());
+    const std::size_t mid = seconds.size() / 2;
+    return seconds.size() % 2 ? seconds[mid] : (seconds[mid - 1] + seconds[mid]) / 2;
+}
+
+void PrintRow(const char* name, std::uint64_t count, double median) {
+    std::printf("%-32s %12llu %12.3f %12.4f\n", name, static_cast<unsigned long long>(count),
+                median * 1e3, median * 1e9 / static_cast<double>(count));
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     int repetitions = 9;
     for (int i = 1; i < argc; ++i) {
@@ -41,21 +66,8 @@ int main(int argc, char** argv) {
                 ? kIterations / 8
                 : kIterations;
         std::uint64_t result = 0;
-        RunWorkloadOf(kind, n, result); // warm-up: caches, clock ramp
-        std::vector<double> seconds;
-        for (int r = 0; r < repetitions; ++r) {
-            const auto start = std::chrono::steady_clock::now();
-            RunWorkloadOf(kind, n, result);
-            const auto end = std::chrono::steady_clock::now();
-            seconds.push_back(std::chrono::duration<double>(end - start).count());
-        }
-        std::sort(seconds.begin(), seconds.end());
-        const std::size_t mid = seconds.size() / 2;
-        const double median =
-            seconds.size() % 2 ? seconds[mid] : (seconds[mid - 1] + seconds[mid]) / 2;
-        std::printf("%-32s %12llu %12.3f %12.4f\n", std::string(WorkloadDisplayName(kind)).c_str(),
-                    static_cast<unsigned long long>(n), median * 1e3,
-                    median * 1e9 / static_cast<double>(n));
+        const double median = MedianSeconds(repetitions, [&] { RunWorkloadOf(kind, n, result); });
+        PrintRow(std::string(WorkloadDisplayName(kind)).c_str(), n, median);
     }
 
     // The two sine-bound loops spend most of their time in the C library's
@@ -69,26 +81,14 @@ int main(int argc, char** argv) {
     } ranges[] = {{"0 to 0.5", 0.5 / 2097152}, {"0 to 6.3", 6.3 / 2097152}, {"0 to 2097", 0.001}};
     for (const auto& range : ranges) {
         constexpr std::uint64_t kCalls = std::uint64_t{1} << 21;
-        std::vector<double> seconds;
         volatile double sink = 0;
-        for (int r = 0; r <= repetitions; ++r) {
+        const double median = MedianSeconds(repetitions, [&] {
             double sum = 0;
-            const auto start = std::chrono::steady_clock::now();
             for (std::uint64_t i = 0; i < kCalls; ++i)
                 sum += std::sin(static_cast<double>(i) * range.step);
-            const auto end = std::chrono::steady_clock::now();
             sink = sum;
-            if (r > 0) // the first is the warm-up
-                seconds.push_back(std::chrono::duration<double>(end - start).count());
-        }
-        (void)sink;
-        std::sort(seconds.begin(), seconds.end());
-        const std::size_t mid = seconds.size() / 2;
-        const double median =
-            seconds.size() % 2 ? seconds[mid] : (seconds[mid - 1] + seconds[mid]) / 2;
-        std::printf("%-32s %12llu %12.3f %12.4f\n", range.name,
-                    static_cast<unsigned long long>(kCalls), median * 1e3,
-                    median * 1e9 / static_cast<double>(kCalls));
+        });
+        PrintRow(range.name, kCalls, median);
     }
     return 0;
 }

@@ -9,7 +9,8 @@
 # seconds to wait for each run's result (default 60).
 set -euo pipefail
 
-ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+ROOT="$ZENTARO_ROOT"
 BUILD="${ZENTARO_BUILD_DIR:-$ROOT/build}"
 OUT="${1:-$ROOT/docs/screenshot.png}"
 TIMEOUT="${ZENTARO_SHOT_TIMEOUT:-60}"
@@ -30,19 +31,8 @@ if [ ! -x "$ZENTARO" ]; then
   exit 2
 fi
 
-missing=()
-for p in xvfb xdotool imagemagick; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing missing packages: ${missing[*]}"
-  sudo=()
-  if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
-  "${sudo[@]}" apt-get update
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+ZENTARO_PACKAGES=(xvfb xdotool imagemagick)
+zentaro_install_deps
 
 WORK="$(mktemp -d)"
 XVFB_PID=""

@@ -103,8 +103,9 @@ timeout 60 wine reg import "$(winpath "$fixtures")" >/dev/null 2>&1
 
 # What Wine put into the first processor's key (from the processor itself).
 processor_key='HKLM\HARDWARE\DESCRIPTION\System\CentralProcessor\0'
+processor_values="$(win reg query "$processor_key")"
 reg_value() {
-  win reg query "$processor_key" /v "$1" | sed -n "s/^    $1    REG_[A-Z]*    //p"
+  sed -n "s/^    $1    REG_[A-Z]*    //p" <<<"$processor_values"
 }
 cpu_name="$(reg_value ProcessorNameString)"
 base_mhz="$(( $(reg_value '~MHz') ))"
@@ -174,8 +175,8 @@ expect "the Windows resource holds the Linux build's identity" \
   <(grep -v '^OriginalFileName=' "$scratch/version-windows.txt")
 expect "original file name zentaro-cli.exe" \
   grep -qx 'OriginalFileName=zentaro-cli.exe' "$scratch/version-windows.txt"
-expect "--version: $(win "$cli" --version)" \
-  test "$(win "$cli" --version)" = "$("$twin/zentaro-cli" --version)"
+version="$(win "$cli" --version)"
+expect "--version: $version" test "$version" = "$("$twin/zentaro-cli" --version)"
 
 echo "== Arguments, paths and exit statuses"
 earlier="$scratch/résultat 日本.json"

@@ -15,7 +15,8 @@
 # target is met, 1 when one is missed, 2 on a usage or set-up error.
 set -euo pipefail
 
-ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/common.sh"
+ROOT="$ZENTARO_ROOT"
 BUILD="${ZENTARO_BUILD_DIR:-$ROOT/build}"
 START_RUNS=15
 MEMORY_RUNS=3
@@ -54,12 +55,8 @@ for f in "$ZENTARO" "$BARE" "$FIRSTWINDOW"; do
   fi
 done
 
-if ! command -v Xvfb >/dev/null; then
-  sudo=()
-  if [ "$(id -u)" -ne 0 ]; then sudo=(sudo); fi
-  "${sudo[@]}" apt-get update
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends xvfb
-fi
+ZENTARO_PACKAGES=(xvfb)
+zentaro_install_deps
 
 WORK="$(mktemp -d)"
 XVFB_PID=""

@@ -54,19 +54,11 @@ TEXEVersionData ReadExeVersionData(const platform::VersionResource& resources,
     std::snprintf(key, sizeof key, "%.4x%.4x", pair & 0xFFFF, pair >> 16);
 
     TEXEVersionData data;
-    const std::pair<const char*, std::string*> fields[] = {
-        {"CompanyName", &data.CompanyName},           {"FileDescription", &data.FileDescription},
-        {"FileVersion", &data.FileVersion},           {"InternalName", &data.InternalName},
-        {"LegalCopyright", &data.LegalCopyright},     {"LegalTrademarks", &data.LegalTrademarks},
-        {"OriginalFileName", &data.OriginalFileName}, {"ProductName", &data.ProductName},
-        {"ProductVersion", &data.ProductVersion},     {"Comments", &data.Comments},
-        {"PrivateBuild", &data.PrivateBuild},         {"SpecialBuild", &data.SpecialBuild},
-    };
     const std::string table = std::string("\\StringFileInfo\\") + key + "\\";
-    for (const auto& [name, field] : fields) {
+    for (const auto& [name, field] : kVersionStringFields) {
         const auto value = resources.QueryValue(block, table + name);
         if (value)
-            *field = platform::versionblock::TextOf(*value);
+            data.*field = platform::versionblock::TextOf(*value);
     }
     return data;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace zentaro {
 
@@ -22,6 +23,23 @@ struct TEXEVersionData {
     std::string Comments;
     std::string PrivateBuild;
     std::string SpecialBuild;
+};
+
+// Each string's name in the resource, beside the member that holds it, in the
+// order above.
+inline constexpr std::pair<const char*, std::string TEXEVersionData::*> kVersionStringFields[] = {
+    {"CompanyName", &TEXEVersionData::CompanyName},
+    {"FileDescription", &TEXEVersionData::FileDescription},
+    {"FileVersion", &TEXEVersionData::FileVersion},
+    {"InternalName", &TEXEVersionData::InternalName},
+    {"LegalCopyright", &TEXEVersionData::LegalCopyright},
+    {"LegalTrademarks", &TEXEVersionData::LegalTrademarks},
+    {"OriginalFileName", &TEXEVersionData::OriginalFileName},
+    {"ProductName", &TEXEVersionData::ProductName},
+    {"ProductVersion", &TEXEVersionData::ProductVersion},
+    {"Comments", &TEXEVersionData::Comments},
+    {"PrivateBuild", &TEXEVersionData::PrivateBuild},
+    {"SpecialBuild", &TEXEVersionData::SpecialBuild},
 };
 
 // A failed system call, with the system's error code.

@@ -26,6 +26,8 @@ public:
     }
     // Adds the row of a table to the messages of what fails within it.
     void row(std::string name) { currentRow = std::move(name); }
+    // "[row] " inside a row of a table, else nothing.
+    std::string where() const { return currentRow.empty() ? "" : "[" + currentRow + "] "; }
 
     std::vector<std::string> failures;
     std::string currentRow;
@@ -81,9 +83,7 @@ inline int Main(const std::vector<Case>& cases, int argc, char** argv) {
 #define CHECK(check, condition)                                                                    \
     do {                                                                                           \
         if (!(condition))                                                                          \
-            (check).fail(__FILE__, __LINE__,                                                       \
-                         ((check).currentRow.empty() ? "" : "[" + (check).currentRow + "] ") +     \
-                             "CHECK(" #condition ")");                                             \
+            (check).fail(__FILE__, __LINE__, (check).where() + "CHECK(" #condition ")");           \
     } while (0)
 
 #define CHECK_EQ(check, actual, expected)                                                          \
@@ -92,7 +92,6 @@ inline int Main(const std::vector<Case>& cases, int argc, char** argv) {
         const auto& tablerun_e = (expected);                                                       \
         if (!(tablerun_a == tablerun_e))                                                           \
             (check).fail(__FILE__, __LINE__,                                                       \
-                         ((check).currentRow.empty() ? "" : "[" + (check).currentRow + "] ") +     \
-                             #actual " is " + tablerun::Show(tablerun_a) + ", expected " +         \
-                             tablerun::Show(tablerun_e));                                          \
+                         (check).where() + #actual " is " + tablerun::Show(tablerun_a) +           \
+                             ", expected " + tablerun::Show(tablerun_e));                          \
     } while (0)

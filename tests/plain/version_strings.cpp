@@ -24,16 +24,8 @@ int main(int argc, char** argv) {
     const auto resources = zentaro::platform::CreateVersionResource();
     try {
         const zentaro::TEXEVersionData d = zentaro::ReadExeVersionData(*resources, file);
-        const std::pair<const char*, const std::string*> fields[] = {
-            {"CompanyName", &d.CompanyName},           {"FileDescription", &d.FileDescription},
-            {"FileVersion", &d.FileVersion},           {"InternalName", &d.InternalName},
-            {"LegalCopyright", &d.LegalCopyright},     {"LegalTrademarks", &d.LegalTrademarks},
-            {"OriginalFileName", &d.OriginalFileName}, {"ProductName", &d.ProductName},
-            {"ProductVersion", &d.ProductVersion},     {"Comments", &d.Comments},
-            {"PrivateBuild", &d.PrivateBuild},         {"SpecialBuild", &d.SpecialBuild},
-        };
-        for (const auto& [name, value] : fields)
-            std::cout << name << "=" << *value << "\n";
+        for (const auto& [name, field] : zentaro::kVersionStringFields)
+            std::cout << name << "=" << d.*field << "\n";
     } catch (const std::exception& e) {
         std::cout << "error=" << e.what() << "\n";
         return 1;
