@@ -6,6 +6,7 @@
 #include "i18n/translation.h"
 #include "support/modaldriver.h"
 #include "support/recordingopener.h"
+#include "support/recordingrestarter.h"
 #include "support/specialfiles.h"
 #include "support/userlanguage.h"
 
@@ -35,19 +36,7 @@ namespace {
 
 using zentaro::testing::RecordingOpener;
 
-// The system's script, run by nobody: the window's part ends with asking for it.
-class RecordingRestarter final : public zentaro::platform::Restarter {
-public:
-    std::string ScriptName() const override { return "start.sh"; }
-    std::optional<std::string> ScriptFor(const std::string& executable) const override {
-        return zentaro::platform::PosixRestartScript(executable);
-    }
-    bool RunScript(const std::string& scriptPath, const std::string& workingFolder) override {
-        runs.push_back({scriptPath, workingFolder});
-        return true;
-    }
-    std::vector<std::pair<std::string, std::string>> runs;
-};
+using zentaro::testing::RecordingRestarter;
 
 bool WriteFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);

@@ -5,7 +5,7 @@
 #include "appfonts.h"
 #include "online/feedback.h"
 #include "online/newversion.h"
-#include "platform/registryvalues.h"
+#include "support/appfixture.h"
 #include "support/modaldriver.h"
 #include "support/recordingopener.h"
 #include "support/userlanguage.h"
@@ -31,28 +31,6 @@ using zentaro::testing::TestServer;
 namespace {
 
 using zentaro::testing::RecordingOpener;
-
-class FakeRegistry final : public platform::Registry {
-public:
-    std::unique_ptr<platform::RegistryKey> OpenKeyReadOnly(platform::RegistryRoot,
-                                                           const std::string&) override {
-        auto key = std::make_unique<platform::RegistryValuesKey>();
-        key->Set("ProcessorNameString", std::string("Test CPU"));
-        key->Set("~MHz", std::uint32_t(3000));
-        return key;
-    }
-};
-
-class FakeSystemInfo final : public platform::SystemInfo {
-public:
-    platform::BasicSystemInfo Basic() const override { return {platform::kArchitectureAmd64, 2}; }
-};
-
-class FakeElevation final : public platform::Elevation {
-public:
-    bool IsElevated() const override { return false; }
-    void StartElevated(const std::string&) override {}
-};
 
 class FixedOs final : public platform::OsDescription {
 public:
@@ -99,11 +77,11 @@ struct Fixture {
         env.executablePath = ZENTARO_BIN_DIR "/zentaro";
         env.programFolder = dir.path().toStdString();
         env.dataFolders = platform::CreateDataFolders();
-        env.elevation = std::make_shared<FakeElevation>();
+        env.elevation = std::make_shared<testing::FakeElevation>(false);
         env.userLanguage = std::make_shared<zentaro::testing::FixedUserLanguage>(1033);
         env.languagesFolder = dir.filePath("Languages").toStdString();
-        env.registry = std::make_shared<FakeRegistry>();
-        env.systemInfo = std::make_shared<FakeSystemInfo>();
+        env.registry = std::make_shared<testing::FakeRegistry>("Test CPU", 3000);
+        env.systemInfo = std::make_shared<testing::FakeSystemInfo>(2);
         env.opener = opener;
         env.serverHost = server.host().toStdString();
         env.updateCheck = true;
@@ -120,10 +98,6 @@ struct Fixture {
         return env;
     }
 };
-
-QAction* Item(TAppForm& form, const char* name) {
-    return form.findChild<QAction*>(QString::fromLatin1(name));
-}
 
 } // namespace
 
@@ -172,7 +146,7 @@ void TestOnlineAppForm::updateCheck() {
 
     TAppForm form(f.environment());
     form.show();
-    QAction* item = Item(form, "UpdateNotifications1");
+    QAction* item = testing::Find<QAction>(form, "UpdateNotifications1");
     QVERIFY(item->isChecked() && !item->isEnabled());
     auto* timer = form.findChild<QTimer*>("TimerChecker");
     QVERIFY(timer->isActive());
@@ -201,7 +175,7 @@ void TestOnlineAppForm::updateCheck() {
 void TestOnlineAppForm::menuItemWritesShowUpdate() {
     Fixture f;
     TAppForm form(f.environment());
-    QAction* item = Item(form, "UpdateNotifications1");
+    QAction* item = testing::Find<QAction>(form, "UpdateNotifications1");
     QTRY_VERIFY_WITH_TIMEOUT(item->isEnabled(), 10000);
     QVERIFY(item->isChecked());
     item->trigger();
@@ -219,7 +193,7 @@ void TestOnlineAppForm::checkOffAsksNothing() {
     app::AppEnvironment env = f.environment();
     env.updateCheck = false;
     TAppForm form(std::move(env));
-    QAction* item = Item(form, "UpdateNotifications1");
+    QAction* item = testing::Find<QAction>(form, "UpdateNotifications1");
     QTRY_VERIFY_WITH_TIMEOUT(item->isEnabled(), 10000);
     QVERIFY(item->isChecked());
     item->trigger();
@@ -257,7 +231,7 @@ void TestOnlineAppForm::feedbackFromTheMenu() {
         message = b->text();
         b->accept();
     });
-    Item(form, "SendFeedback1")->trigger();
+    testing::Find<QAction>(form, "SendFeedback1")->trigger();
     QVERIFY2(window.ok(), window.failure());
     QVERIFY2(box.ok(), box.failure());
     QCOMPARE(title, QStringLiteral("Zentaro feedback"));

@@ -7,8 +7,8 @@
 #include "app/appenvironment.h"
 #include "app/appform.h"
 #include "platform/registryvalues.h"
-#include "platform/restart.h"
 #include "support/recordingopener.h"
+#include "support/recordingrestarter.h"
 #include "support/userlanguage.h"
 
 #include <QDateTime>
@@ -76,20 +76,6 @@ public:
 
 private:
     bool elevated_;
-};
-
-// The system's restart script, started by nobody.
-class RecordingRestarter final : public platform::Restarter {
-public:
-    std::string ScriptName() const override { return "start.sh"; }
-    std::optional<std::string> ScriptFor(const std::string& executable) const override {
-        return platform::PosixRestartScript(executable);
-    }
-    bool RunScript(const std::string& scriptPath, const std::string&) override {
-        scripts.push_back(scriptPath);
-        return true;
-    }
-    std::vector<std::string> scripts;
 };
 
 // A stopwatch whose every run lasts spanMs: each run reads it twice.
