@@ -2,6 +2,7 @@
 #include "cli/summary.h"
 #include "cli/terminaltext.h"
 #include "platform/systeminfo.h"
+#include "support/filetree.h"
 #include "support/specialfiles.h"
 
 #include <QtTest>
@@ -16,6 +17,9 @@
 using namespace zentaro;
 using namespace zentaro::cli;
 using namespace std::chrono_literals;
+
+using zentaro::testing::BuildTree;
+using zentaro::testing::WriteText;
 
 namespace {
 
@@ -46,25 +50,6 @@ MonotonicClock ScriptedClock(std::vector<std::chrono::milliseconds> spans,
             state->now += spans[std::size_t(r / 2) % spans.size()];
         return state->now;
     };
-}
-
-bool WriteText(const QString& path, const QByteArray& text) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();
-}
-
-// "path=contents" entries written under root, in order; \n in the contents
-// stands for a line end.
-bool BuildTree(const QString& root, const QStringList& entries) {
-    for (const QString& entry : entries) {
-        const qsizetype eq = entry.indexOf('=');
-        QByteArray contents = entry.mid(eq + 1).toUtf8();
-        contents.replace("\\n", "\n");
-        if (!WriteText(root + "/" + entry.left(eq), contents))
-            return false;
-    }
-    return true;
 }
 
 // The system's state read from a fixture root by the real sources.

@@ -2,6 +2,7 @@
 // description from os-release and the kernel, the user's locale, and the
 // machine id, against real files in temporary folders.
 #include "platform/linux/onlinefacts_linux.h"
+#include "support/filetree.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,15 +13,9 @@
 using namespace zentaro::platform;
 using namespace zentaro::platform::linux_impl;
 
-namespace {
+using zentaro::testing::WriteText;
 
-bool WriteText(const QString& path, const QByteArray& text) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();
-}
-
-} // namespace
+namespace {} // namespace
 
 class TestOnlineFactsLinux : public QObject {
     Q_OBJECT

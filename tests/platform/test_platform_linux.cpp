@@ -9,6 +9,7 @@
 #include "platform/registry.h"
 #include "platform/versionblock.h"
 #include "support/elffixture.h"
+#include "support/filetree.h"
 #include "support/specialfiles.h"
 
 #include <QtTest>
@@ -21,6 +22,8 @@ using namespace zentaro;
 using namespace zentaro::platform;
 using Bytes = std::vector<std::uint8_t>;
 
+using zentaro::testing::WriteText;
+
 namespace {
 
 Bytes SmallBlock() {
@@ -32,12 +35,6 @@ Bytes SmallBlock() {
 
 Bytes FromQByteArray(const QByteArray& a) {
     return Bytes(a.begin(), a.end());
-}
-
-bool WriteText(const QString& path, const QByteArray& text) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();
 }
 
 std::optional<linux_impl::ElfSection> FindInMemory(const Bytes& file) {

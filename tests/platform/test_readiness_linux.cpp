@@ -6,6 +6,7 @@
 #include "platform/powersupply.h"
 #include "platform/processortimes.h"
 #include "platform/thermalthrottle.h"
+#include "support/filetree.h"
 #include "support/specialfiles.h"
 
 #include <QtTest>
@@ -13,39 +14,10 @@
 using namespace zentaro;
 using namespace zentaro::platform;
 
+using zentaro::testing::BuildTree;
+using zentaro::testing::WriteText;
+
 namespace {
-
-bool WriteText(const QString& path, const QByteArray& text) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text) == text.size();
-}
-
-// Builds a tree from "path=contents" entries under root: a path ending in "/"
-// is a folder, the contents "<fifo>" a FIFO. Escapes \n in the contents.
-bool BuildTree(const QString& root, const QStringList& entries, QStringList* fifos = nullptr) {
-    if (!QDir().mkpath(root))
-        return false;
-    for (const QString& entry : entries) {
-        const qsizetype eq = entry.indexOf('=');
-        const QString path = root + "/" + (eq < 0 ? entry : entry.left(eq));
-        QByteArray contents = eq < 0 ? QByteArray() : entry.mid(eq + 1).toUtf8();
-        contents.replace("\\n", "\n");
-        bool ok = true;
-        if (path.endsWith('/')) {
-            ok = QDir().mkpath(path);
-        } else if (contents == "<fifo>") {
-            ok = QDir().mkpath(QFileInfo(path).absolutePath()) && testing::MakeFifo(path);
-            if (fifos)
-                fifos->append(path);
-        } else {
-            ok = WriteText(path, contents);
-        }
-        if (!ok)
-            return false;
-    }
-    return true;
-}
 
 const QString kCpu = "sys/devices/system/cpu/";
 const QString kSupplies = "sys/class/power_supply/";
