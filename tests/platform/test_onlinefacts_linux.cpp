@@ -15,8 +15,6 @@ using namespace zentaro::platform::linux_impl;
 
 using zentaro::testing::WriteText;
 
-namespace {} // namespace
-
 class TestOnlineFactsLinux : public QObject {
     Q_OBJECT
 
