@@ -1,17 +1,15 @@
 #pragma once
 
 #include "engine/run.h"
+#include "online/updatecheck.h"
 #include "platform/clockspeed.h"
 #include "platform/datafolders.h"
 #include "platform/elevation.h"
-#include "platform/machineidentity.h"
 #include "platform/opener.h"
-#include "platform/osdescription.h"
 #include "platform/registry.h"
 #include "platform/restart.h"
 #include "platform/systeminfo.h"
 #include "platform/userlanguage.h"
-#include "platform/userlocale.h"
 #include "platform/versionresource.h"
 
 #include <chrono>
@@ -46,29 +44,20 @@ struct AppEnvironment {
     std::string xHost;
     std::string facebookHost;
     std::function<std::chrono::system_clock::time_point()> wallClock;
-
-    // The stopwatch of the runs (steady_clock when empty).
-    MonotonicClock runClock;
-    // Operations per worker instead of test length x 100,000,000; for tests.
-    std::optional<std::uint64_t> operationCountOverride;
-
-    // Language choice and restart (the chosen language is kept in the settings
-    // store below).
+    // Language choice and restart (the chosen language is kept in the settings store).
     std::shared_ptr<platform::Restarter> restarter;
-    // Online services. The update check runs only when asked for (the program
-    // asks; off, it ends at once and touches neither the network nor the
-    // settings store). What it tells the server about the system, where its
-    // settings live (empty: the user's own store), and seams for tests: the
-    // calendar day (today when empty), one time-out for every request instead of
-    // each request's own, and PEM certificates to trust besides the system's.
-    bool updateCheck = false;
-    std::shared_ptr<platform::OsDescription> osDescription;
-    std::shared_ptr<platform::UserLocale> userLocale;
-    std::shared_ptr<platform::MachineIdentity> machineIdentity;
-    std::string settingsFile;
-    std::function<std::chrono::year_month_day()> today;
-    std::optional<int> requestTimeoutMs;
-    std::string trustedCertificatesPem;
+    // The update check (which the program turns on) and the feedback window.
+    online::OnlineEnvironment online;
+
+    // Seams for tests; the program leaves them empty.
+    struct Seams {
+        // The stopwatch of the runs (steady_clock when empty).
+        MonotonicClock runClock;
+        // Operations per worker instead of test length x 100,000,000.
+        std::optional<std::uint64_t> operationCount;
+        // An INI file instead of the user's own settings store.
+        std::string settingsFile;
+    } testing;
 };
 
 } // namespace zentaro::app

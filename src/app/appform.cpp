@@ -11,12 +11,12 @@
 #include "i18n/languagechoice.h"
 #include "i18n/messagedlg.h"
 #include "i18n/translation.h"
-#include "online/check.h"
 #include "online/feedback.h"
 #include "online/newversion.h"
-#include "online/settingsstore.h"
+#include "online/updatecheck.h"
 #include "share/report.h"
 #include "share/shareform.h"
+#include "settings/settingsstore.h"
 #include "share/sharelinks.h"
 #include "sysinfo/processorinfo.h"
 #include "ui_appform.h"
@@ -71,15 +71,19 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget* parent)
 
     testTypes_ = new QActionGroup(this);
     testTypes_->setExclusive(true);
-    const std::pair<QAction*, void (TAppForm::*)()> types[] = {
-        {ui->Default1, &TAppForm::Default1Click},
-        {ui->IntegerArithmetic1, &TAppForm::IntegerArithmetic1Click},
-        {ui->FloatingPointArithmetic1, &TAppForm::FloatingPointArithmetic1Click},
-        {ui->rigonometric1, &TAppForm::rigonometric1Click},
-        {ui->BranchPredictionandControl1, &TAppForm::BranchPredictionandControl1Click},
-        {ui->BitwiseLogic1, &TAppForm::BitwiseLogic1Click},
+    const std::tuple<QAction*, WorkloadKind, void (TAppForm::*)()> types[] = {
+        {ui->Default1, WorkloadKind::Default, &TAppForm::Default1Click},
+        {ui->IntegerArithmetic1, WorkloadKind::IntegerArithmetic,
+         &TAppForm::IntegerArithmetic1Click},
+        {ui->FloatingPointArithmetic1, WorkloadKind::FloatingPoint,
+         &TAppForm::FloatingPointArithmetic1Click},
+        {ui->rigonometric1, WorkloadKind::Trigonometric, &TAppForm::rigonometric1Click},
+        {ui->BranchPredictionandControl1, WorkloadKind::Branch,
+         &TAppForm::BranchPredictionandControl1Click},
+        {ui->BitwiseLogic1, WorkloadKind::BitwiseLogic, &TAppForm::BitwiseLogic1Click},
     };
-    for (const auto& [item, handler] : types) {
+    for (const auto& [item, kind, handler] : types) {
+        item->setData(QVariant::fromValue(kind));
         testTypes_->addAction(item);
         connect(item, &QAction::triggered, this, handler);
     }
@@ -150,6 +154,8 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget* parent)
     connect(stop, &QShortcut::activated, this, &TAppForm::StopRun);
 
     poster_ = std::make_shared<QueuedPoster>(this);
+    updateCheck_ = std::make_unique<online::UpdateCheck>(
+        env_.online, FromStd(env_.serverHost), FromStd(env_.testing.settingsFile));
     if (env_.systemInfo)
         workers_ = std::max<std::uint32_t>(1, env_.systemInfo->Basic().logicalProcessors);
     if (env_.clockSpeed)
@@ -236,28 +242,29 @@ void TAppForm::SetValue(QLabel* label, const QString& text) {
 
 // --- Test types
 
-void TAppForm::SetTestType(QAction* item, std::string_view testType) {
-    TestType = std::string(testType);
+// The chosen kind travels in the item's data; TestType keeps its English name.
+void TAppForm::SetTestType(QAction* item) {
+    TestType = std::string(TestTypeValue(item->data().value<WorkloadKind>()));
     item->setChecked(true);
 }
 
 void TAppForm::Default1Click() {
-    SetTestType(ui->Default1, TestTypeValue(WorkloadKind::Default));
+    SetTestType(ui->Default1);
 }
 void TAppForm::IntegerArithmetic1Click() {
-    SetTestType(ui->IntegerArithmetic1, TestTypeValue(WorkloadKind::IntegerArithmetic));
+    SetTestType(ui->IntegerArithmetic1);
 }
 void TAppForm::FloatingPointArithmetic1Click() {
-    SetTestType(ui->FloatingPointArithmetic1, TestTypeValue(WorkloadKind::FloatingPoint));
+    SetTestType(ui->FloatingPointArithmetic1);
 }
 void TAppForm::rigonometric1Click() {
-    SetTestType(ui->rigonometric1, TestTypeValue(WorkloadKind::Trigonometric));
+    SetTestType(ui->rigonometric1);
 }
 void TAppForm::BranchPredictionandControl1Click() {
-    SetTestType(ui->BranchPredictionandControl1, TestTypeValue(WorkloadKind::Branch));
+    SetTestType(ui->BranchPredictionandControl1);
 }
 void TAppForm::BitwiseLogic1Click() {
-    SetTestType(ui->BitwiseLogic1, TestTypeValue(WorkloadKind::BitwiseLogic));
+    SetTestType(ui->BitwiseLogic1);
 }
 
 // --- Runs
@@ -275,22 +282,14 @@ void TAppForm::StartRun(bool multiCore) {
         return;
     QApplication::setOverrideCursor(Qt::BusyCursor);
     const int length = ui->SpinEdit1->settle();
-    OperationCount = env_.operationCountOverride.value_or(OperationCountForLength(length));
+    const RunRequest request{testTypes_->checkedAction()->data().value<WorkloadKind>(),
+                             env_.testing.operationCount.value_or(OperationCountForLength(length)),
+                             env_.testing.runClock};
+    OperationCount = request.operationCount; // the process-wide value, as the workers' record
     ui->Button1->setEnabled(false);
     ui->Button2->setEnabled(false);
     running_ = true;
 
-    const std::optional<WorkloadKind> kind = WorkloadForTestType(TestType);
-    if (!kind) {
-        RunOutcome refused;
-        refused.multiCore = multiCore;
-        refused.error = "unknown test type";
-        ShowOutcome(refused);
-        return;
-    }
-    RunRequest request{*kind, OperationCount, env_.runClock};
-    if (!request.clock)
-        request.clock = SteadyClockReading;
     DisplayStep display = [this](const RunOutcome& outcome) { ShowOutcome(outcome); };
     const auto post = QueuedPoster::PosterFor(poster_);
     run_ = multiCore ? StartMultiCoreRun(request, workers_, post, display)
@@ -571,64 +570,34 @@ void TAppForm::Language1Click() {
 
 // The language file chosen last time; empty when none was.
 QString TAppForm::StoredLanguageFile() const {
-    return online::SettingsStore::Open(FromStd(env_.settingsFile))
+    return settings::SettingsStore::Open(FromStd(env_.testing.settingsFile))
         ->ReadString(QStringLiteral("Language"), QString());
 }
 
 // Kept in the user's settings, where start-up looks for it. Should it not be
 // written, the restarted program follows the display language as before.
 void TAppForm::SetLanguageFile(const QString& Filename) {
-    online::SettingsStore::Open(FromStd(env_.settingsFile))
+    settings::SettingsStore::Open(FromStd(env_.testing.settingsFile))
         ->WriteString(QStringLiteral("Language"), Filename);
 }
 
 // --- Online services: the update check, its notice and the feedback window
 
-online::ServerAccess TAppForm::OnlineServer() const {
-    online::ServerAccess server;
-    server.host = FromStd(env_.serverHost);
-    server.timeoutMs = env_.requestTimeoutMs;
-    if (!env_.trustedCertificatesPem.empty())
-        server.extraTrust = QSslCertificate::fromData(
-            QByteArray::fromStdString(env_.trustedCertificatesPem), QSsl::EncodingFormat::Pem);
-    return server;
-}
-
 void TAppForm::TimerCheckerTimer() {
-    if (!check_) {
-        check_ = std::make_shared<online::CheckState>();
-        if (!env_.updateCheck) {
-            // Over at once: nothing asked, nothing stored.
-            check_->CheckFinished.store(true, std::memory_order_release);
-            return;
-        }
-        online::CheckInputs inputs;
-        inputs.AppTitle = FromStd(identity_.AppTitle);
-        inputs.AppVersion = FromStd(identity_.AppVersion);
-        inputs.server = OnlineServer();
-        inputs.os = env_.osDescription;
-        inputs.locale = env_.userLocale;
-        inputs.machine = env_.machineIdentity;
-        inputs.settingsFile = FromStd(env_.settingsFile);
-        if (env_.today) {
-            inputs.today = [today = env_.today] {
-                const std::chrono::year_month_day day = today();
-                return QDate(int(day.year()), unsigned(day.month()), unsigned(day.day()));
-            };
-        }
-        checker_ = std::make_unique<online::TChecker>(std::move(inputs), check_);
+    if (!updateCheck_->started()) {
+        updateCheck_->Start(FromStd(identity_.AppTitle), FromStd(identity_.AppVersion));
         return;
     }
-    if (!check_->Finished())
+    if (!updateCheck_->Finished())
         return;
     TimerChecker->stop();
     ui->UpdateNotifications1->setEnabled(true);
-    if (check_->ShowUpdate == 0)
+    if (!updateCheck_->NotificationsOn())
         ui->UpdateNotifications1->setChecked(false);
-    if (check_->NewVersionAvailable && !notice_) {
+    if (const auto notice = updateCheck_->TakeNotice(); notice && !notice_) {
         notice_ = new online::TNewVer(this,
-                                      {FromStd(identity_.AppProductName), check_->LatestVersion,
-                                       check_->DownloadURL, FromStd(env_.serverHost)},
+                                      {FromStd(identity_.AppProductName), notice->LatestVersion,
+                                       notice->DownloadURL, FromStd(env_.serverHost)},
                                       env_.opener);
         notice_->setObjectName(QStringLiteral("NewVer"));
     }
@@ -637,15 +606,14 @@ void TAppForm::TimerCheckerTimer() {
 void TAppForm::UpdateNotifications1Click() {
     const bool on = !ui->UpdateNotifications1->isChecked();
     ui->UpdateNotifications1->setChecked(on);
-    // Into the store the check opened; the item is enabled only after the check.
-    if (check_ && check_->Finished() && check_->Store)
-        check_->Store->WriteInteger(QStringLiteral("ShowUpdate"), on ? 1 : 0);
+    updateCheck_->SetNotifications(on);
 }
 
 void TAppForm::SendFeedback1Click() {
     auto* form =
         new online::TFeedbackForm({FromStd(identity_.AppProductName), FromStd(identity_.AppTitle),
-                                   FromStd(identity_.AppVersion), OnlineServer()},
+                                   FromStd(identity_.AppVersion),
+                                   env_.online.Server(FromStd(env_.serverHost))},
                                   this);
     form->exec(); // it frees itself when it closes
 }

@@ -21,10 +21,8 @@ class TAppForm;
 }
 
 namespace zentaro::online {
-struct CheckState;
-struct ServerAccess;
-class TChecker;
 class TNewVer;
+class UpdateCheck;
 } // namespace zentaro::online
 
 namespace zentaro::app {
@@ -74,6 +72,10 @@ public:
     // Keeps the language file chosen in the language window for the next start.
     void SetLanguageFile(const QString& Filename);
 
+    // The two 1-second timers' handlers, public so that tests can step them.
+    void TimerMhzTimer();
+    void TimerCheckerTimer();
+
     void SonucRenkHesapla(double HizDegeri);
     int ScaleDimension(int X) const;
     void ShrinkToMaximumFontSize(QLabel* MyLabel, int MaximumWidth);
@@ -89,10 +91,8 @@ private:
     void GetCPUInfo();
     void ShowSystemCPUArchitecture();
     void KacMhzOlc();
-    void TimerMhzTimer();
-    void TimerCheckerTimer();
 
-    void SetTestType(QAction* item, std::string_view testType);
+    void SetTestType(QAction* item);
     void StartRun(bool multiCore);
     void ShowOutcome(const RunOutcome& outcome);
     void StopRun();
@@ -124,11 +124,9 @@ private:
     bool labelPlaced_ = false;
     QPointer<QWidget> newestShare_;
 
-    // Online services: the one update check of this run and its notice.
-    online::ServerAccess OnlineServer() const;
     QString StoredLanguageFile() const;
-    std::shared_ptr<online::CheckState> check_;
-    std::unique_ptr<online::TChecker> checker_;
+    // The one update check of this run and its notice.
+    std::unique_ptr<online::UpdateCheck> updateCheck_;
     online::TNewVer* notice_ = nullptr;
 };
 

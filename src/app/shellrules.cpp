@@ -1,5 +1,6 @@
 #include "app/shellrules.h"
 
+#include "platform/textfold.h"
 #include "share/sharelinks.h"
 
 #include <charconv>
@@ -13,10 +14,7 @@ std::string HelpAddress(std::string_view serverHost, std::string_view productNam
 }
 
 int TestLengthFromText(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
+    text = platform::TrimAscii(text, " \t");
     if (!text.empty() && text.front() == '+')
         text.remove_prefix(1);
     bool negative = false;

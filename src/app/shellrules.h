@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/workloads.h"
 #include "platform/datafolders.h"
 
 #include <functional>
@@ -11,11 +12,9 @@ namespace zentaro::app {
 // The online help: "http://<host>/help/<slug>/".
 std::string HelpAddress(std::string_view serverHost, std::string_view productName);
 
-inline constexpr int kMinTestLength = 1;
-inline constexpr int kMaxTestLength = 99'999;
-
 // The test length a text in the length field stands for: a whole number is
-// brought into 1..99,999, anything else reads as 1.
+// brought into the engine's range (kMinTestLength..kMaxTestLength), anything
+// else reads as the smallest length.
 int TestLengthFromText(std::string_view text);
 
 // x scaled from the window's design resolution to the screen's, rounded to the

@@ -1,6 +1,6 @@
 #include "app/systemenvironment.h"
 
-#include "about/serverhost.h"
+#include "app/serverhost.h"
 #include "i18n/catalogue.h"
 #include "platform/desktop/desktopopener.h"
 #include "platform/files.h"
@@ -25,10 +25,10 @@ AppEnvironment SystemEnvironment() {
     env.xHost = XShareHost();
     env.facebookHost = FacebookShareHost();
     env.restarter = platform::CreateRestarter();
-    env.updateCheck = true;
-    env.osDescription = platform::CreateOsDescription();
-    env.userLocale = platform::CreateUserLocale();
-    env.machineIdentity = platform::CreateMachineIdentity();
+    env.online.updateCheck = true;
+    env.online.os = platform::CreateOsDescription();
+    env.online.locale = platform::CreateUserLocale();
+    env.online.machine = platform::CreateMachineIdentity();
     return env;
 }
 

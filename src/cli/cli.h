@@ -24,7 +24,7 @@ struct Environment {
     // The decimal separator of the locale numbers are shown in, UTF-8.
     std::string decimalSeparator = ".";
     // The stopwatch of the runs.
-    MonotonicClock clock = SteadyClockReading;
+    MonotonicClock clock; // the run's own default when empty
     // Terminal checks and the interrupt; null means no progress and no interrupt.
     const platform::Console* console = nullptr;
     // The machine's state before and during the runs; unset sources give no

@@ -76,9 +76,11 @@ public:
         return outcome;
     }
 
-    // Why a request cannot run; empty when it can.
+    // Why a request cannot run; empty when it can. iterations: the request's
+    // loop iterations per worker, empty when they do not fit 64 bits.
     static std::string Refusal(const RunRequest& request, unsigned workers,
-                               const RunHandle& handle) {
+                               const RunHandle& handle,
+                               const std::optional<std::uint64_t>& iterations) {
         if (workers == 0)
             return "a run needs at least one worker";
         if (handle.workers_ < workers)
@@ -86,7 +88,7 @@ public:
         if (std::find(kAllWorkloads.begin(), kAllWorkloads.end(), request.kind) ==
             kAllWorkloads.end())
             return "unknown test type";
-        if (!IterationsFor(request.kind, request.operationCount))
+        if (!iterations)
             return "operation count too large: the loop iterations do not fit 64 bits";
         if (request.operationCount > std::numeric_limits<std::uint64_t>::max() / workers)
             return "operation count too large: the operations of all workers do not fit 64 bits";
@@ -109,19 +111,23 @@ public:
 
     // The common frame of both runs: the outcome's fixed fields, the checks
     // before any work starts, and a fault anywhere ending the run as Failed.
-    // `timed` runs the workers, fills in their results, measures the span and
-    // says whether every worker ran to the end.
+    // `timed` runs the workers for the given loop iterations each, fills in
+    // their results, measures the span and says whether every worker ran to
+    // the end.
     template <typename Timed>
     static RunOutcome Guarded(const RunRequest& request, unsigned workers, bool multiCore,
                               RunHandle& handle, Timed timed) {
         RunOutcome outcome = Frame(request, workers, multiCore);
         try {
-            outcome.error = Refusal(request, workers, handle);
+            // Computed once: what is checked here is what the loops run.
+            const std::optional<std::uint64_t> iterations =
+                IterationsFor(request.kind, request.operationCount);
+            outcome.error = Refusal(request, workers, handle, iterations);
             if (outcome.error.empty()) {
                 outcome.totalOperations = request.operationCount * workers;
                 outcome.results.assign(workers, std::nullopt);
                 std::chrono::nanoseconds elapsed{};
-                if (timed(outcome, elapsed))
+                if (timed(outcome, *iterations, elapsed))
                     Finish(outcome, elapsed);
                 else
                     outcome.status = RunOutcome::Status::Stopped;
@@ -141,9 +147,9 @@ public:
 
     static RunOutcome Single(const RunRequest& request, RunHandle& handle) {
         return Guarded(
-            request, 1, false, handle, [&](RunOutcome& outcome, std::chrono::nanoseconds& elapsed) {
+            request, 1, false, handle,
+            [&](RunOutcome& outcome, std::uint64_t n, std::chrono::nanoseconds& elapsed) {
                 const WorkloadControl control = ControlFor(handle, 0);
-                const std::uint64_t n = *IterationsFor(request.kind, request.operationCount);
                 std::uint64_t result = 0;
                 // Only the workload lies inside the timed span.
                 const auto start = Read(request.clock);
@@ -158,8 +164,7 @@ public:
     static RunOutcome Multi(const RunRequest& request, unsigned workers, RunHandle& handle) {
         return Guarded(
             request, workers, true, handle,
-            [&](RunOutcome& outcome, std::chrono::nanoseconds& elapsed) {
-                const std::uint64_t n = *IterationsFor(request.kind, request.operationCount);
+            [&](RunOutcome& outcome, std::uint64_t n, std::chrono::nanoseconds& elapsed) {
                 // Each worker writes only its own slot; join() orders those
                 // writes before the coordinator reads them.
                 std::vector<std::thread> threads;

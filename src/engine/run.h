@@ -16,7 +16,8 @@ namespace zentaro {
 // One reading of a monotonic clock. A run reads it at the start and at the end
 // of its timed span; tests hand in scripted readings.
 using MonotonicClock = std::function<std::chrono::nanoseconds()>;
-// The real stopwatch: std::chrono::steady_clock.
+// The real stopwatch: std::chrono::steady_clock, which a run reads when its
+// request names no clock.
 std::chrono::nanoseconds SteadyClockReading();
 
 // What a finished run hands to its display step.
@@ -82,7 +83,7 @@ private:
 struct RunRequest {
     WorkloadKind kind = WorkloadKind::Default;
     std::uint64_t operationCount = 0; // per worker
-    MonotonicClock clock = SteadyClockReading;
+    MonotonicClock clock; // SteadyClockReading when empty
 };
 
 // A run is refused, and ends Failed with an error text without starting any

@@ -38,7 +38,7 @@ bool NoticeDue(const QString& LatestVersion, const QString& AppVersion, int show
     QString digits = LatestVersion;
     digits.remove(u'.');
     int number = 0;
-    return LatestVersion != AppVersion && ParseDecimal(digits, number) && showUpdate == 1 &&
+    return LatestVersion != AppVersion && settings::ParseDecimal(digits, number) && showUpdate == 1 &&
            dayCount <= kNoticesPerDay;
 }
 
@@ -61,8 +61,8 @@ void CheckNow(const CheckInputs& inputs, CheckState& state, const Cancellation* 
         state.NoteFailure(QStringLiteral("Error: GUID generate problem!"));
     }
 
-    state.Store = SettingsStore::Open(inputs.settingsFile);
-    SettingsStore& store = *state.Store;
+    state.Store = settings::SettingsStore::Open(inputs.settingsFile);
+    settings::SettingsStore& store = *state.Store;
     if (!store.opened())
         state.NoteFailure(QStringLiteral("Error: Registry open problem!"));
 

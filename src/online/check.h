@@ -1,7 +1,7 @@
 #pragma once
 
 #include "online/protocol.h"
-#include "online/settingsstore.h"
+#include "settings/settingsstore.h"
 
 #include <QDate>
 #include <QString>
@@ -37,7 +37,7 @@ struct CheckState {
     bool CheckFailed = false;
     QString CheckFailureText; // the failures noted, oldest first; shown nowhere
     // Open from the check's third step until the program ends.
-    std::unique_ptr<SettingsStore> Store;
+    std::unique_ptr<settings::SettingsStore> Store;
 
     bool Finished() const { return CheckFinished.load(std::memory_order_acquire); }
     void NoteFailure(const QString& message);

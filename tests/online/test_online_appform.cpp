@@ -6,9 +6,9 @@
 #include "online/feedback.h"
 #include "online/newversion.h"
 #include "support/appfixture.h"
+#include "support/fakeonline.h"
+#include "support/find.h"
 #include "support/modaldriver.h"
-#include "support/recordingopener.h"
-#include "support/userlanguage.h"
 #include "testserver.h"
 
 #include <QAction>
@@ -30,31 +30,17 @@ using zentaro::testing::TestServer;
 
 namespace {
 
-using zentaro::testing::RecordingOpener;
-
-class FixedOs final : public platform::OsDescription {
-public:
-    platform::OsFacts Describe() const override { return {"Test Linux", 6, 1, 0, 0, true}; }
-};
-
-class FixedLocale final : public platform::UserLocale {
-public:
-    std::string LocaleName() const override { return "en-US"; }
-};
-
-class NoMachineId final : public platform::MachineIdentity {
-public:
-    platform::MachineId ReadMachineId() const override { return {}; }
-};
-
-struct Fixture {
-    QTemporaryDir dir;
+// The main window's fixture with its online services pointed at a server of
+// the test's own, which answers the check with `version`.
+struct Fixture : testing::Fixture {
     TestServer server;
-    std::shared_ptr<RecordingOpener> opener = std::make_shared<RecordingOpener>();
     QByteArray version = "1.1";
     std::optional<int> timeoutMs = 5000;
+    bool updateCheck = true;
 
     Fixture() {
+        cpuName = "Test CPU";
+        processors = 2;
         server.start();
         server.respond = [this](const TestServer::Request& r) {
             if (r.path == "/php/feedback.php")
@@ -63,41 +49,40 @@ struct Fixture {
                                       CheckReply(version, "https://dl.example/z")};
         };
     }
-    QString settingsFile() const { return dir.filePath("KESTRIX/Zentaro.conf"); }
     QString stored(const char* name) const {
         return QSettings(settingsFile(), QSettings::IniFormat)
             .value(QStringLiteral("Settings/") + QLatin1String(name))
             .toString();
     }
 
-    app::AppEnvironment environment() {
-        app::AppEnvironment env;
-        env.versions = platform::CreateVersionResource();
-        env.executableImage = ZENTARO_BIN_DIR "/zentaro";
-        env.executablePath = ZENTARO_BIN_DIR "/zentaro";
-        env.programFolder = dir.path().toStdString();
-        env.dataFolders = platform::CreateDataFolders();
-        env.elevation = std::make_shared<testing::FakeElevation>(false);
-        env.userLanguage = std::make_shared<zentaro::testing::FixedUserLanguage>(1033);
-        env.languagesFolder = dir.filePath("Languages").toStdString();
-        env.registry = std::make_shared<testing::FakeRegistry>("Test CPU", 3000);
-        env.systemInfo = std::make_shared<testing::FakeSystemInfo>(2);
-        env.opener = opener;
+    app::AppEnvironment environment() const {
+        app::AppEnvironment env = testing::Fixture::environment();
         env.serverHost = server.host().toStdString();
-        env.updateCheck = true;
-        env.osDescription = std::make_shared<FixedOs>();
-        env.userLocale = std::make_shared<FixedLocale>();
-        env.machineIdentity = std::make_shared<NoMachineId>();
-        env.settingsFile = settingsFile().toStdString();
-        env.today = [] {
-            return std::chrono::year_month_day(std::chrono::year(2025), std::chrono::month(12),
-                                               std::chrono::day(9));
-        };
-        env.requestTimeoutMs = timeoutMs;
-        env.trustedCertificatesPem = TestServer::trustedCertificatePem().toStdString();
+        env.online.updateCheck = updateCheck;
+        env.online.os = std::make_shared<testing::FixedOs>(
+            platform::OsFacts{"Test Linux", 6, 1, 0, 0, true});
+        env.online.locale = std::make_shared<testing::FixedLocale>("en-US");
+        env.online.machine = std::make_shared<testing::FixedMachine>();
+        env.online.testing.today = [] { return QDate(2025, 12, 9); };
+        env.online.testing.requestTimeoutMs = timeoutMs;
+        env.online.testing.trustedCertificatesPem = TestServer::trustedCertificatePem();
         return env;
     }
 };
+
+// The update check's ticks, stepped by hand as the 1-second timer would: the
+// first starts the check, the later ones look for its end. True once the
+// menu item says the check is over.
+bool TickUntilChecked(TAppForm& form) {
+    QAction* item = testing::Find<QAction>(form, "UpdateNotifications1");
+    QDeadlineTimer deadline(10'000);
+    form.TimerCheckerTimer();
+    while (!item->isEnabled() && !deadline.hasExpired()) {
+        QTest::qWait(5);
+        form.TimerCheckerTimer();
+    }
+    return item->isEnabled();
+}
 
 } // namespace
 
@@ -152,8 +137,8 @@ void TestOnlineAppForm::updateCheck() {
     QVERIFY(timer->isActive());
     QCOMPARE(timer->interval(), 1000);
 
-    // A tick starts the check, a later one sees it finished.
-    QTRY_VERIFY_WITH_TIMEOUT(item->isEnabled(), 10000);
+    // A tick starts the check, a later one sees it finished and stops the timer.
+    QVERIFY(TickUntilChecked(form));
     QVERIFY(!timer->isActive());
     QCOMPARE(item->isChecked(), checked);
     QCOMPARE(f.server.requests.size(), asked ? 1 : 0);
@@ -176,7 +161,7 @@ void TestOnlineAppForm::menuItemWritesShowUpdate() {
     Fixture f;
     TAppForm form(f.environment());
     QAction* item = testing::Find<QAction>(form, "UpdateNotifications1");
-    QTRY_VERIFY_WITH_TIMEOUT(item->isEnabled(), 10000);
+    QVERIFY(TickUntilChecked(form));
     QVERIFY(item->isChecked());
     item->trigger();
     QVERIFY(!item->isChecked());
@@ -190,11 +175,10 @@ void TestOnlineAppForm::menuItemWritesShowUpdate() {
 void TestOnlineAppForm::checkOffAsksNothing() {
     // As the tests of the window's other parts have it: no server, no store.
     Fixture f;
-    app::AppEnvironment env = f.environment();
-    env.updateCheck = false;
-    TAppForm form(std::move(env));
+    f.updateCheck = false;
+    TAppForm form(f.environment());
     QAction* item = testing::Find<QAction>(form, "UpdateNotifications1");
-    QTRY_VERIFY_WITH_TIMEOUT(item->isEnabled(), 10000);
+    QVERIFY(TickUntilChecked(form));
     QVERIFY(item->isChecked());
     item->trigger();
     QVERIFY(!item->isChecked());
@@ -209,6 +193,7 @@ void TestOnlineAppForm::closingWhileTheCheckWaits() {
     f.server.respond = [](const TestServer::Request&) { return TestServer::Answer{.hang = true}; };
     auto form = std::make_unique<TAppForm>(f.environment());
     form->show();
+    form->TimerCheckerTimer();
     QTRY_COMPARE_WITH_TIMEOUT(f.server.requests.size(), 1, 10000);
     form->close();
     form.reset(); // neither waits out the time-out nor crashes

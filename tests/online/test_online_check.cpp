@@ -1,6 +1,7 @@
-// The update check: its settings store in a temporary folder, the daily ration,
+// The update check: its settings in a temporary folder, the daily ration,
 // the reading of the reply and the version rule, against a real local server.
 #include "online/check.h"
+#include "support/fakeonline.h"
 #include "testserver.h"
 
 #include <QFile>
@@ -16,29 +17,16 @@ using zentaro::testing::TestServer;
 
 namespace {
 
-class FixedOs final : public platform::OsDescription {
-public:
-    platform::OsFacts Describe() const override {
-        return {"Debian GNU/Linux 12 (bookworm)", 6, 1, 0, 0, true};
-    }
-};
-
-class FixedLocale final : public platform::UserLocale {
-public:
-    std::string LocaleName() const override { return "de-DE"; }
-};
-
-class FixedMachine final : public platform::MachineIdentity {
-public:
-    platform::MachineId id{platform::MachineId::Status::Found, "00112233445566778899aabbccddeeff"};
-    platform::MachineId ReadMachineId() const override { return id; }
-};
+using zentaro::testing::FixedLocale;
+using zentaro::testing::FixedMachine;
+using zentaro::testing::FixedOs;
 
 // One program run's check after another against the same server and store.
 struct Fixture {
     QTemporaryDir dir;
     TestServer server;
-    std::shared_ptr<FixedMachine> machine = std::make_shared<FixedMachine>();
+    std::shared_ptr<FixedMachine> machine = std::make_shared<FixedMachine>(platform::MachineId{
+        platform::MachineId::Status::Found, "00112233445566778899aabbccddeeff"});
     QDate day{2025, 12, 9};
 
     Fixture() {
@@ -55,8 +43,9 @@ struct Fixture {
         in.AppVersion = "1.0";
         in.server = {server.host(), 5000,
                      QSslCertificate::fromData(TestServer::trustedCertificatePem())};
-        in.os = std::make_shared<FixedOs>();
-        in.locale = std::make_shared<FixedLocale>();
+        in.os = std::make_shared<FixedOs>(
+            platform::OsFacts{"Debian GNU/Linux 12 (bookworm)", 6, 1, 0, 0, true});
+        in.locale = std::make_shared<FixedLocale>("de-DE");
         in.machine = machine;
         in.settingsFile = settingsFile();
         in.today = [this] { return day; };
@@ -87,10 +76,6 @@ class TestOnlineCheck : public QObject {
 
 private slots:
     void init();
-    void storeReadsDecimalIntegers_data();
-    void storeReadsDecimalIntegers();
-    void storeWritesDecimalText();
-    void storeThatCannotBeOpened();
     void versionRule_data();
     void versionRule();
     void downloadAddress_data();
@@ -108,73 +93,6 @@ private slots:
 
 void TestOnlineCheck::init() {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-}
-
-void TestOnlineCheck::storeReadsDecimalIntegers_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("value"); // 7: the default
-    QTest::newRow("digits") << "12" << 12;
-    QTest::newRow("negative") << "-3" << -3;
-    QTest::newRow("plus sign") << "+4" << 4;
-    QTest::newRow("leading zeros") << "0000000000000000005" << 5;
-    QTest::newRow("largest int") << "2147483647" << 2147483647;
-    QTest::newRow("smallest int") << "-2147483648" << -2147483647 - 1;
-    QTest::newRow("beyond int") << "2147483648" << 7;
-    QTest::newRow("word") << "abc" << 7;
-    QTest::newRow("fraction") << "1.5" << 7;
-    QTest::newRow("hexadecimal") << "0x10" << 7;
-    QTest::newRow("blank before") << "\" 5\"" << 7; // quoted: INI trims bare values
-    QTest::newRow("sign alone") << "-" << 7;
-    QTest::newRow("empty") << "" << 7;
-    QTest::newRow("a list") << "1, 2" << 7;
-}
-
-void TestOnlineCheck::storeReadsDecimalIntegers() {
-    QFETCH(QString, text);
-    QFETCH(int, value);
-    QTemporaryDir dir;
-    const QString file = dir.filePath("Zentaro.conf");
-    {
-        QFile raw(file);
-        QVERIFY(raw.open(QIODevice::WriteOnly));
-        raw.write("[Settings]\nValue=" + text.toUtf8() + "\n");
-    }
-    const auto store = SettingsStore::Open(file);
-    QVERIFY(store->opened());
-    QCOMPARE(store->ReadInteger("Value", 7), value);
-    QCOMPARE(store->ReadInteger("Missing", 7), 7);
-    QCOMPARE(store->ReadString("Missing", "none"), QStringLiteral("none"));
-}
-
-void TestOnlineCheck::storeWritesDecimalText() {
-    QTemporaryDir dir;
-    // Folders on the way are created with the store.
-    const QString file = dir.filePath("KESTRIX/Zentaro.conf");
-    auto store = SettingsStore::Open(file);
-    QVERIFY(store->opened());
-    QVERIFY(store->WriteInteger("LastUpdateCheckCount", -12));
-    QVERIFY(store->WriteString("LastUpdateCheck", "12/9/25"));
-    QFile raw(file);
-    QVERIFY(raw.open(QIODevice::ReadOnly));
-    const QByteArray content = raw.readAll();
-    QVERIFY2(content.contains("[Settings]"), content);
-    QVERIFY2(content.contains("LastUpdateCheckCount=-12"), content);
-    QCOMPARE(SettingsStore::Open(file)->ReadString("LastUpdateCheck", {}),
-             QStringLiteral("12/9/25"));
-}
-
-void TestOnlineCheck::storeThatCannotBeOpened() {
-    QTemporaryDir dir;
-    QFile blocker(dir.filePath("file"));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    // Its folder would have to be a file: it cannot be made, whoever runs the test.
-    const auto store = SettingsStore::Open(dir.filePath("file/Zentaro.conf"));
-    QVERIFY(!store->opened());
-    QCOMPARE(store->ReadInteger("ShowUpdate", 1), 1);
-    QVERIFY(!store->WriteInteger("ShowUpdate", 0));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-             QStringList{"file"});
 }
 
 void TestOnlineCheck::versionRule_data() {

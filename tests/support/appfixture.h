@@ -6,7 +6,8 @@
 
 #include "app/appenvironment.h"
 #include "app/appform.h"
-#include "platform/registryvalues.h"
+#include "support/fakemachine.h"
+#include "support/find.h"
 #include "support/recordingopener.h"
 #include "support/recordingrestarter.h"
 #include "support/userlanguage.h"
@@ -24,33 +25,6 @@
 #include <vector>
 
 namespace zentaro::testing {
-
-class FakeRegistry final : public platform::Registry {
-public:
-    FakeRegistry(std::string name, std::uint32_t mhz) : name_(std::move(name)), mhz_(mhz) {}
-    std::unique_ptr<platform::RegistryKey> OpenKeyReadOnly(platform::RegistryRoot,
-                                                           const std::string&) override {
-        auto key = std::make_unique<platform::RegistryValuesKey>();
-        key->Set("ProcessorNameString", name_);
-        key->Set("~MHz", mhz_);
-        return key;
-    }
-
-private:
-    std::string name_;
-    std::uint32_t mhz_;
-};
-
-class FakeSystemInfo final : public platform::SystemInfo {
-public:
-    explicit FakeSystemInfo(std::uint32_t processors) : processors_(processors) {}
-    platform::BasicSystemInfo Basic() const override {
-        return {platform::kArchitectureAmd64, processors_};
-    }
-
-private:
-    std::uint32_t processors_;
-};
 
 // Samples handed out in turn; the last one repeats.
 class ScriptedClockSpeed final : public platform::ClockSpeedSource {
@@ -80,7 +54,7 @@ private:
 
 // A stopwatch whose every run lasts spanMs: each run reads it twice.
 struct ScriptedStopwatch {
-    std::shared_ptr<std::atomic<long long>> spanMs = std::make_shared<std::atomic<long long>>(2500);
+    std::shared_ptr<std::atomic<long long>> spanMs = std::make_shared<std::atomic<long long>>(100);
     std::shared_ptr<std::atomic<int>> reads = std::make_shared<std::atomic<int>>(0);
 
     MonotonicClock clock() const {
@@ -103,10 +77,14 @@ struct Fixture {
     std::vector<int> samples{4190};
     std::uint32_t processors = 8;
     std::string image = ZENTARO_BIN_DIR "/zentaro";
-    std::optional<std::uint64_t> operations = 100'000'000;
+    // 4,000,000 operations in the stopwatch's 100 ms: 40 million ops/sec, from
+    // loops that take a few milliseconds.
+    std::optional<std::uint64_t> operations = 4'000'000;
     bool realClock = false;
     // The wall clock of the export report: 10 December 2026, 14:05:09 local time.
     QDateTime now = QDateTime(QDate(2026, 12, 10), QTime(14, 5, 9));
+
+    QString settingsFile() const { return dir.filePath("settings/KESTRIX/Zentaro.conf"); }
 
     app::AppEnvironment environment() const {
         app::AppEnvironment env;
@@ -128,22 +106,15 @@ struct Fixture {
         env.wallClock = [when = now.toMSecsSinceEpoch()] {
             return std::chrono::system_clock::time_point(std::chrono::milliseconds(when));
         };
-        if (!realClock)
-            env.runClock = stopwatch.clock();
-        env.operationCountOverride = operations;
-        // Never the settings of the user running the tests.
-        env.settingsFile = dir.filePath("settings/KESTRIX/Zentaro.conf").toStdString();
         env.restarter = restarter;
+        if (!realClock)
+            env.testing.runClock = stopwatch.clock();
+        env.testing.operationCount = operations;
+        // Never the settings of the user running the tests.
+        env.testing.settingsFile = settingsFile().toStdString();
         return env;
     }
 };
-
-template <class T> T* Find(QWidget& form, const char* name) {
-    T* child = form.findChild<T*>(QString::fromLatin1(name));
-    if (!child)
-        qWarning("no %s named %s", T::staticMetaObject.className(), name);
-    return child;
-}
 
 inline QString Text(QWidget& form, const char* label) {
     return Find<QLabel>(form, label)->text();

@@ -1,4 +1,4 @@
-#include "about/serverhost.h"
+#include "app/serverhost.h"
 
 #include <cstdlib>
 

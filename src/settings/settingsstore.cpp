@@ -1,9 +1,9 @@
-#include "online/settingsstore.h"
+#include "settings/settingsstore.h"
 
 #include <QSettings>
 #include <limits>
 
-namespace zentaro::online {
+namespace zentaro::settings {
 
 namespace {
 
@@ -83,4 +83,4 @@ bool ParseDecimal(const QString& text, int& value) {
     return true;
 }
 
-} // namespace zentaro::online
+} // namespace zentaro::settings

@@ -3,7 +3,7 @@
 #include <QString>
 #include <memory>
 
-namespace zentaro::online {
+namespace zentaro::settings {
 
 // The per-user store of named values in the section "Settings": QSettings in
 // the system's own per-user format (on Linux ~/.config/KESTRIX/Zentaro.conf).
@@ -37,4 +37,4 @@ private:
 // A whole decimal number: an optional sign and digits only, within the range of int.
 bool ParseDecimal(const QString& text, int& value);
 
-} // namespace zentaro::online
+} // namespace zentaro::settings
