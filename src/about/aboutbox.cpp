@@ -3,6 +3,7 @@
 #include "about/aboutlinks.h"
 #include "appfonts.h"
 #include "i18n/catalogue.h"
+#include "i18n/windowdragger.h"
 #include "ui_aboutbox.h"
 
 #include <QFileInfo>
@@ -147,10 +148,12 @@ TAboutBox::TAboutBox(AboutBoxEnvironment environment, QWidget* parent)
     connect(ui->Howtouninstall1, &QAction::triggered, this, &TAboutBox::Howtouninstall1Click);
     connect(ui->LicensePrivacyPolicy1, &QAction::triggered, this,
             &TAboutBox::LicensePrivacyPolicy1Click);
-    // The body by which the window is dragged, the two pictures that take double
-    // clicks, and the link.
-    for (QWidget* w :
-         Widgets{ui->Panel1, ui->Image1, ui->Label2, ui->Image2, ui->ImageEgg, ui->Label5})
+    // The body by which the window is dragged. The two pictures that take double
+    // clicks and the link are watched here too, after the dragger, so that this
+    // filter sees their events first.
+    auto* dragger = new i18n::WindowDragger(this);
+    dragger->addGrips({this, ui->Panel1, ui->Image1, ui->Label2, ui->Image2, ui->ImageEgg});
+    for (QWidget* w : Widgets{ui->Image1, ui->ImageEgg, ui->Label5})
         w->installEventFilter(this);
 
     FormCreate();
@@ -306,41 +309,7 @@ void TAboutBox::ImageEggDblClick() {
     ui->Panel1->move((width() - ui->Panel1->width()) / 2, ui->Panel1->y());
 }
 
-// --- Dragging the window by its body
-
-bool TAboutBox::FormMouseDown(QMouseEvent* event) {
-    if (event->button() == Qt::RightButton)
-        return false;
-    dragging = true;
-    dragFrom = event->globalPosition().toPoint();
-    return true;
-}
-
-void TAboutBox::FormMouseMove(QMouseEvent* event) {
-    if (!dragging)
-        return;
-    const QPoint at = event->globalPosition().toPoint();
-    move(pos() + at - dragFrom);
-    dragFrom = at;
-}
-
-void TAboutBox::FormMouseUp() {
-    dragging = false;
-}
-
-void TAboutBox::mousePressEvent(QMouseEvent* event) {
-    if (!FormMouseDown(event))
-        QDialog::mousePressEvent(event);
-}
-
-void TAboutBox::mouseMoveEvent(QMouseEvent* event) {
-    FormMouseMove(event);
-}
-
-void TAboutBox::mouseReleaseEvent(QMouseEvent* event) {
-    FormMouseUp();
-    QDialog::mouseReleaseEvent(event);
-}
+// --- The link and the pictures' double clicks
 
 bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui->Label5) {
@@ -355,26 +324,14 @@ bool TAboutBox::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
-    switch (event->type()) {
-    case QEvent::MouseButtonDblClick:
-        // A double click is also the second press of the mouse.
-        FormMouseDown(static_cast<QMouseEvent*>(event));
+    // Passed on: a double click is also the second press of a drag.
+    if (event->type() == QEvent::MouseButtonDblClick) {
         if (watched == ui->Image1)
             Image1DblClick();
         else if (watched == ui->ImageEgg)
             ImageEggDblClick();
-        return true;
-    case QEvent::MouseButtonPress:
-        return FormMouseDown(static_cast<QMouseEvent*>(event));
-    case QEvent::MouseMove:
-        FormMouseMove(static_cast<QMouseEvent*>(event));
-        return dragging;
-    case QEvent::MouseButtonRelease:
-        FormMouseUp();
-        return true;
-    default:
-        return QDialog::eventFilter(watched, event);
     }
+    return QDialog::eventFilter(watched, event);
 }
 
 // --- Commands

@@ -6,7 +6,6 @@
 #include <QDialog>
 #include <QFont>
 #include <QImage>
-#include <QPoint>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -76,9 +75,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void FormCreate();
@@ -86,9 +82,6 @@ private:
     void StartMatrix();
     void InitMatrix();
     void DrawChanges();
-    bool FormMouseDown(QMouseEvent* event);
-    void FormMouseMove(QMouseEvent* event);
-    void FormMouseUp();
     void OpenUrl(const std::string& url);
 
     std::unique_ptr<Ui::TAboutBox> ui;
@@ -99,8 +92,6 @@ private:
     QTimer* tmTimer = nullptr;
     QTimer* TimerEgg = nullptr;
     QMenu* PopupMenu1 = nullptr;
-    bool dragging = false;
-    QPoint dragFrom; // screen position at the last drag step
     bool screenWatched_ = false;
 };
 

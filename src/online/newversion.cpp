@@ -2,6 +2,7 @@
 
 #include "appfonts.h"
 #include "i18n/catalogue.h"
+#include "i18n/windowdragger.h"
 #include "online/check.h"
 #include "ui_newversion.h"
 
@@ -52,10 +53,8 @@ TNewVer::TNewVer(QWidget* mainWindow, Inputs inputs, std::shared_ptr<platform::O
 
     // Drag sources: the window, its frame, the icon, the heading and the button's
     // strip. The link, the panel around it and the button itself are not.
-    for (QObject* source : {static_cast<QObject*>(this), static_cast<QObject*>(ui->Panel1),
-                            static_cast<QObject*>(ui->Image1), static_cast<QObject*>(ui->Label1),
-                            static_cast<QObject*>(ui->Panel3)})
-        source->installEventFilter(this);
+    dragger_ = new i18n::WindowDragger(this);
+    dragger_->addGrips({this, ui->Panel1, ui->Image1, ui->Label1, ui->Panel3});
     ui->Label2->installEventFilter(this);
     ui->Panel2->setAttribute(Qt::WA_NoMousePropagation);
     ui->Label2->setAttribute(Qt::WA_NoMousePropagation);
@@ -158,7 +157,7 @@ void TNewVer::closeEvent(QCloseEvent* event) {
     TimerStart->stop();
     TimerClose->stop();
     TimerLink->stop();
-    dragging_ = false;
+    dragger_->stop();
     QWidget::closeEvent(event);
 }
 
@@ -172,27 +171,11 @@ void TNewVer::Animate(bool opening) {
     animation_->start();
 }
 
-// --- Dragging
-
-void TNewVer::FormMouseDown(Qt::MouseButton button, QPoint screenPosition) {
-    if (button == Qt::RightButton)
-        return;
-    dx = screenPosition.x();
-    dy = screenPosition.y();
-    dragging_ = true;
+bool TNewVer::dragging() const {
+    return dragger_->dragging();
 }
 
-void TNewVer::FormMouseMove(QPoint screenPosition) {
-    if (!dragging_)
-        return;
-    move(x() + screenPosition.x() - dx, y() + screenPosition.y() - dy);
-    dx = screenPosition.x();
-    dy = screenPosition.y();
-}
-
-void TNewVer::FormMouseUp() {
-    dragging_ = false;
-}
+// --- The link
 
 bool TNewVer::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
@@ -216,20 +199,7 @@ bool TNewVer::eventFilter(QObject* watched, QEvent* event) {
         }
         return true;
     }
-
-    const QPoint screen = mouse->globalPosition().toPoint();
-    switch (type) {
-    case QEvent::MouseButtonPress:
-        FormMouseDown(mouse->button(), screen);
-        break;
-    case QEvent::MouseMove:
-        FormMouseMove(screen);
-        break;
-    default:
-        FormMouseUp();
-        break;
-    }
-    return true;
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace zentaro::online

@@ -2,7 +2,6 @@
 
 #include "platform/opener.h"
 
-#include <QPoint>
 #include <QString>
 #include <QWidget>
 #include <memory>
@@ -12,6 +11,10 @@ class QVariantAnimation;
 
 namespace Ui {
 class TNewVer;
+}
+
+namespace zentaro::i18n {
+class WindowDragger;
 }
 
 namespace zentaro::online {
@@ -37,7 +40,7 @@ public:
 
     // Ticks left before the notice closes itself; 11 at the start.
     int CloseCountdown() const { return CloseCountdown_; }
-    bool dragging() const { return dragging_; }
+    bool dragging() const;
 
     // Handlers, public so that every one can also be driven directly.
     void TimerStartTimer();
@@ -52,9 +55,6 @@ protected:
 
 private:
     void FormCreate();
-    void FormMouseDown(Qt::MouseButton button, QPoint screenPosition);
-    void FormMouseMove(QPoint screenPosition);
-    void FormMouseUp();
     // Reveals the window from its centre (opening) or hides it into the centre.
     void Animate(bool opening);
 
@@ -67,11 +67,9 @@ private:
     QTimer* TimerClose = nullptr;
     QTimer* TimerLink = nullptr;
     QVariantAnimation* animation_ = nullptr;
+    i18n::WindowDragger* dragger_ = nullptr;
 
     int CloseCountdown_ = 11;
-    bool dragging_ = false;
-    int dx = 0;
-    int dy = 0;
     bool linkPressed_ = false;
     bool opening_ = true;
 };

@@ -23,4 +23,12 @@ inline bool EqualsFoldingAscii(std::string_view a, std::string_view b) {
     return a.size() == b.size() && StartsWithFoldingAscii(a, b);
 }
 
+// text without the given characters at either end.
+inline std::string_view TrimAscii(std::string_view text, std::string_view blanks) {
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
 } // namespace zentaro::platform

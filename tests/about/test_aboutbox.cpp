@@ -2,6 +2,7 @@
 #include "about/aboutbox.h"
 #include "appfonts.h"
 #include "i18n/catalogue.h"
+#include "support/find.h"
 #include "support/modaldriver.h"
 #include "support/recordingopener.h"
 #include "support/userlanguage.h"
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -20,6 +22,7 @@
 
 using zentaro::about::AboutBoxEnvironment;
 using zentaro::about::TAboutBox;
+using zentaro::testing::Find;
 using zentaro::testing::ModalDriver;
 using zentaro::testing::RecordingOpener;
 
@@ -47,13 +50,6 @@ struct Fixture {
         return box;
     }
 };
-
-template <class T> T* Find(QWidget* form, const char* name) {
-    T* child = form->findChild<T*>(QString::fromLatin1(name));
-    if (!child)
-        qWarning("no %s named %s", T::staticMetaObject.className(), name);
-    return child;
-}
 
 // Closes the next popup menu, noting where it opened and what it offered. The
 // tick count at its closing is set first, as the clock would read then.
@@ -117,6 +113,7 @@ private slots:
     void license();
     void infoMenuReopenGuard();
     void slideAndIgnoredDoubleClicks();
+    void doubleClickAlsoStartsADrag();
     void dragging_data();
     void dragging();
     void escOnEitherButtonCloses_data();
@@ -353,6 +350,30 @@ void TestAboutBox::slideAndIgnoredDoubleClicks() {
     QVERIFY(!egg->isVisible());
     QCOMPARE(panel->pos(), QPoint(48, 42));
     QVERIFY(!slide->isActive());
+    box->close();
+}
+
+// The second press of a double click on the icon both brings the picture out and
+// starts a drag: the window follows the mouse until the release.
+void TestAboutBox::doubleClickAlsoStartsADrag() {
+    Fixture f;
+    QPointer<TAboutBox> box = f.open();
+    auto* icon = Find<QLabel>(box, "Image1");
+    const QPoint start = box->pos();
+    const QPoint at(10, 5);
+    const QPoint to = at + QPoint(30, 20);
+    QTest::mouseClick(icon, Qt::LeftButton, {}, at);
+    QMouseEvent second(QEvent::MouseButtonDblClick, at, icon->mapToGlobal(at), Qt::LeftButton,
+                       Qt::LeftButton, {});
+    QApplication::sendEvent(icon, &second);
+    QMouseEvent move(QEvent::MouseMove, to, icon->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                     {});
+    QApplication::sendEvent(icon, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, to, icon->mapToGlobal(to), Qt::LeftButton,
+                        Qt::NoButton, {});
+    QApplication::sendEvent(icon, &release);
+    QCOMPARE(box->pos(), start + QPoint(30, 20));
+    QVERIFY(Find<QWidget>(box, "PanelEgg")->isVisible());
     box->close();
 }
 

@@ -3,6 +3,7 @@
 // and the feedback's rules.
 #include "online/feedbacktext.h"
 #include "online/protocol.h"
+#include "support/fakeonline.h"
 #include "testserver.h"
 
 #include <QRegularExpression>
@@ -14,6 +15,7 @@
 
 using namespace zentaro;
 using namespace zentaro::online;
+using zentaro::testing::FixedMachine;
 using zentaro::testing::TestServer;
 
 namespace {
@@ -23,15 +25,6 @@ constexpr int kTestTimeoutMs = 5000;
 QList<QSslCertificate> Trust() {
     return QSslCertificate::fromData(TestServer::trustedCertificatePem());
 }
-
-class FixedMachine final : public platform::MachineIdentity {
-public:
-    explicit FixedMachine(platform::MachineId id) : id_(std::move(id)) {}
-    platform::MachineId ReadMachineId() const override { return id_; }
-
-private:
-    platform::MachineId id_;
-};
 
 } // namespace
 

@@ -5,6 +5,7 @@
 #include "online/choicepanel.h"
 #include "online/feedback.h"
 #include "online/newversion.h"
+#include "support/find.h"
 #include "support/modaldriver.h"
 #include "support/recordingopener.h"
 #include "support/userlanguage.h"
@@ -25,19 +26,13 @@
 
 using namespace zentaro;
 using namespace zentaro::online;
+using zentaro::testing::Find;
 using zentaro::testing::ModalDriver;
 using zentaro::testing::TestServer;
 
 namespace {
 
 using zentaro::testing::RecordingOpener;
-
-template <class T> T* Find(QWidget* window, const char* name) {
-    T* child = window->findChild<T*>(QString::fromLatin1(name));
-    if (!child)
-        qWarning("no %s named %s", T::staticMetaObject.className(), name);
-    return child;
-}
 
 QRect In(QWidget* window, QWidget* control) {
     return QRect(control->mapTo(window, QPoint(0, 0)), control->size());

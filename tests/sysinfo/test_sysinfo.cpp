@@ -1,6 +1,7 @@
 // Processor facts and clock sampling: the logic with fakes, and whole machines
 // through the platform's fixture trees.
 #include "platform/registryvalues.h"
+#include "support/fakemachine.h"
 #include "sysinfo/clocksampler.h"
 #include "sysinfo/machinefacts.h"
 #include "sysinfo/processorinfo.h"
@@ -11,42 +12,10 @@
 using namespace zentaro;
 using namespace zentaro::platform;
 using namespace zentaro::sysinfo;
+using zentaro::testing::FakeRegistry;
+using zentaro::testing::FakeSystemInfo;
 
 namespace {
-
-// A registry with one processor key of given values; counts open keys.
-class FakeRegistry : public Registry {
-public:
-    bool keyExists = true;
-    std::map<std::string, RegistryValuesKey::Value> values;
-    int openKeys = 0;
-
-    std::unique_ptr<RegistryKey> OpenKeyReadOnly(RegistryRoot root,
-                                                 const std::string& path) override {
-        if (!keyExists || root != RegistryRoot::LocalMachine || path != kProcessorKeyPath)
-            return nullptr;
-        auto key = std::make_unique<CountedKey>(openKeys);
-        for (const auto& [name, value] : values)
-            key->Set(name, value);
-        return key;
-    }
-
-private:
-    class CountedKey : public RegistryValuesKey {
-    public:
-        explicit CountedKey(int& open) : open_(open) { ++open_; }
-        ~CountedKey() override { --open_; }
-
-    private:
-        int& open_;
-    };
-};
-
-class FakeSystem : public SystemInfo {
-public:
-    BasicSystemInfo info;
-    BasicSystemInfo Basic() const override { return info; }
-};
 
 // Hands out scripted samples; -1 once the script runs out.
 class ScriptedClock : public ClockSpeedSource {
@@ -162,7 +131,7 @@ void TestSysinfo::architecture_data() {
 void TestSysinfo::architecture() {
     QFETCH(int, code);
     QFETCH(QString, word);
-    FakeSystem system;
+    FakeSystemInfo system;
     system.info = {std::uint16_t(code), 16};
     const ArchitectureInfo a = ShowSystemCPUArchitecture(system);
     QCOMPARE(QString::fromStdString(a.architecture), word);
@@ -258,7 +227,7 @@ void TestSysinfo::machines() {
     const std::string root = Machine(qPrintable(machine)).toStdString();
     const auto registry = CreateSystemRegistry(root);
     const auto clock = CreateClockSpeedSource(root);
-    FakeSystem system;
+    FakeSystemInfo system;
     system.info = {kArchitectureAmd64, 8};
     const MachineFacts f = CollectMachineFacts(*registry, system, *clock);
     QCOMPARE(QString::fromStdString(f.cpuName), name);
@@ -272,7 +241,7 @@ void TestSysinfo::machines() {
 void TestSysinfo::factsSurviveABrokenKey() {
     FakeRegistry registry;
     registry.values["ProcessorNameString"] = std::uint32_t(5);
-    FakeSystem system;
+    FakeSystemInfo system;
     system.info = {kArchitectureIntel, 2};
     ScriptedClock clock;
     clock.samples = {1234};

@@ -1,6 +1,7 @@
 #include "procfs.h"
 
 #include "platform/files.h"
+#include "platform/textfold.h"
 #include "regularfile.h"
 
 #include <algorithm>
@@ -19,12 +20,7 @@ constexpr std::size_t kMaxFactFile = 4 * 1024; // a sysfs value is one short lin
 } // namespace
 
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\n'))
-        s.remove_prefix(1);
-    while (!s.empty() &&
-           (s.back() == ' ' || s.back() == '\t' || s.back() == '\n' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
+    return TrimAscii(s, " \t\n\r");
 }
 
 std::optional<std::string> ReadFirstProcessorBlock(const std::string& cpuinfoPath) {

@@ -8,8 +8,7 @@
 
 namespace zentaro::platform::linux_impl {
 
-// Without blanks, tabs and line ends at either end (a carriage return only at
-// the end).
+// Without blanks, tabs and line ends at either end.
 std::string_view Trim(std::string_view s);
 
 // The lines of the first processor in a /proc/cpuinfo, read only as far as
