@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <nlohmann/json.hpp>
 
 namespace zentaro::cli {
@@ -29,8 +30,7 @@ std::optional<EarlierRun> ReadRun(const Json& run) {
         !threads->is_number_unsigned() ||
         threads->get<std::uint64_t>() > std::numeric_limits<unsigned>::max())
         return std::nullopt;
-    if (!speed->is_null() &&
-        !(speed->is_number() && std::isfinite(speed->get<double>()) && speed->get<double>() > 0))
+    if (!speed->is_null() && !speed->is_number())
         return std::nullopt;
     EarlierRun r;
     r.multiCore = *mode == "multi";
@@ -40,11 +40,22 @@ std::optional<EarlierRun> ReadRun(const Json& run) {
     return r;
 }
 
+// What a run can measure: at least one operation in at most 2^64 - 1 whole
+// milliseconds, at most 2^64 - 1 operations in one millisecond. A speed
+// outside is no run's, and would only print absurd changes.
+bool PossibleSpeed(double opsPerSecond) {
+    constexpr double kMostOperations = 18446744073709551615.0;
+    constexpr double kSlowest = 1.0 / (kMostOperations / 1000.0);
+    constexpr double kFastest = kMostOperations * 1000.0;
+    return std::isfinite(opsPerSecond) && opsPerSecond >= kSlowest && opsPerSecond <= kFastest;
+}
+
 struct Key {
     bool multiCore;
     std::string testType;
     unsigned threads;
     bool operator==(const Key&) const = default;
+    auto operator<=>(const Key&) const = default;
 };
 
 // The earlier runs grouped by kind, in the order they first appear.
@@ -55,15 +66,15 @@ struct EarlierGroup {
 
 std::vector<EarlierGroup> Groups(const EarlierResult& earlier) {
     std::vector<EarlierGroup> groups;
+    // Where each kind's group is: a file may hold many kinds (one per worker
+    // count), and a search through the groups for every run would be quadratic.
+    std::map<Key, std::size_t> index;
     for (const EarlierRun& r : earlier.runs) {
-        const Key key{r.multiCore, r.testType, r.threads};
-        auto it = std::find_if(groups.begin(), groups.end(),
-                               [&](const EarlierGroup& g) { return g.key == key; });
-        if (it == groups.end()) {
-            groups.push_back({key, {}});
-            it = groups.end() - 1;
-        }
-        it->speeds.push_back(r.opsPerSecond);
+        Key key{r.multiCore, r.testType, r.threads};
+        const auto [it, added] = index.try_emplace(key, groups.size());
+        if (added)
+            groups.push_back({std::move(key), {}});
+        groups[it->second].speeds.push_back(r.opsPerSecond);
     }
     return groups;
 }
@@ -93,6 +104,12 @@ std::optional<EarlierResult> ParseEarlierResult(std::string_view text, std::stri
         if (!run) {
             error = std::string(kNotAResult) + " (run " + std::to_string(index) +
                     " lacks a mode, test type, thread count or speed)";
+            return std::nullopt;
+        }
+        // null: a run that measured nothing, left out below.
+        if (!item["ops_per_second"].is_null() && !PossibleSpeed(run->opsPerSecond)) {
+            error = std::string(kNotAResult) + " (run " + std::to_string(index) +
+                    " has a speed no run can measure)";
             return std::nullopt;
         }
         if (run->opsPerSecond > 0)

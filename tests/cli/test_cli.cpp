@@ -209,6 +209,7 @@ private slots:
     void readinessWarnings();
     void comparison_data();
     void comparison();
+    void comparisonWithManyKinds();
     void executableExitCodes();
     void executableUnwritableOutput_data();
     void executableUnwritableOutput();
@@ -919,6 +920,33 @@ void TestCli::readinessWarnings() {
     }
 }
 
+// 200,000 earlier runs, each of a kind of its own (another worker count): read
+// and paired in a moment, not searched through once per run.
+void TestCli::comparisonWithManyKinds() {
+    const QString path = tmp_.filePath("many-kinds.json");
+    QByteArray text = "{\"runs\": [";
+    for (int i = 1; i <= 200'000; ++i) {
+        if (i > 1)
+            text += ",\n";
+        text += "{\"mode\": \"single\", \"test_type\": \"Default\", \"threads\": " +
+                QByteArray::number(i) + ", \"ops_per_second\": 500000.0}";
+    }
+    text += "]}";
+    QVERIFY(WriteText(path, text));
+    Environment env = TestEnvironment();
+    env.clock = SteppingClock(1000ms);
+    Result r;
+    QVERIFY(testing::FinishesInTime(
+        [&] {
+            r = Run({"--operations", "1000000", "--single", "--compare", path, "--json"}, env);
+        },
+        {}, std::chrono::seconds(20)));
+    QCOMPARE(r.status, kExitOk);
+    const QJsonArray changes = ParseJson(r.out)["comparison"].toArray();
+    QCOMPARE(changes.size(), 1);
+    QCOMPARE(changes[0].toObject()["old_ops_per_second"].toDouble(), 500000.0);
+}
+
 // An earlier --json output against fixture files: pairs of the same kind
 // with their change, or one line on standard error and nothing run.
 void TestCli::comparison_data() {
@@ -959,6 +987,14 @@ void TestCli::comparison_data() {
                                   << QStringList{} << "";
     QTest::newRow("a run that is not one")
         << "bad-run.json" << QStringList{} << "(run 1 lacks a mode" << QStringList{} << "";
+    QTest::newRow("speed below any run's")
+        << "<speed 5e-324>" << QStringList{} << "(run 1 has a speed no run can measure)"
+        << QStringList{} << "";
+    QTest::newRow("speed above any run's")
+        << "<speed 1e308>" << QStringList{} << "(run 1 has a speed no run can measure)"
+        << QStringList{} << "";
+    QTest::newRow("speed zero") << "<speed 0>" << QStringList{}
+                                << "(run 1 has a speed no run can measure)" << QStringList{} << "";
     QTest::newRow("deeply nested")
         << "<deep>" << QStringList{} << "no \"runs\" list" << QStringList{} << "";
     QTest::newRow("huge") << "<huge>" << QStringList{} << ": larger than 64 MiB" << QStringList{}
@@ -988,6 +1024,10 @@ void TestCli::comparison() {
             QVERIFY(QDir().mkpath(path));
         else if (file == "<fifo>")
             QVERIFY(testing::MakeFifo(path));
+        else if (file.startsWith("<speed "))
+            QVERIFY(WriteText(path, "{\"runs\": [{\"mode\": \"single\", \"test_type\": "
+                                    "\"Default\", \"threads\": 1, \"ops_per_second\": " +
+                                        file.mid(7).chopped(1).toLatin1() + "}]}"));
     }
     const QStringList common = QStringList{"--operations", "1000000", "--compare", path} + args;
     Environment env = TestEnvironment();
