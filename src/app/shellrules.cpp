@@ -63,7 +63,9 @@ std::string ChooseDataFolder(const std::string& programFolder, const platform::D
             path += separator;
         return path;
     };
-    if (folders.IsFolderWritable(programFolder))
+    // An installed copy (a system folder) keeps its files with the user even
+    // when it could write beside itself, as root can.
+    if (!folders.IsSystemFolder(programFolder) && folders.IsFolderWritable(programFolder))
         return withSeparator(programFolder);
     const std::string base = folders.RoamingAppDataFolder();
     const std::string companyFolder = base + separator + company;

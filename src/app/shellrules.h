@@ -26,8 +26,9 @@ int ScaleDimension(int x, int screenDpi, int formDpi);
 // more than 10,000 steps. A text that already fits keeps pointSize.
 int ShrinkToFit(int pointSize, int maxWidth, const std::function<int(int pointSize)>& widthAt);
 
-// Where the program keeps its own files: the program's folder when a file can
-// be created there, else the user's roaming application-data folder, then
+// Where the program keeps its own files: the program's folder when it is a
+// folder of the program's own (not a system folder, see DataFolders) and a file
+// can be created there, else the user's roaming application-data folder, then
 // company, then product (both created, failures ignored). Always ends in the
 // system's separator.
 std::string ChooseDataFolder(const std::string& programFolder, const platform::DataFolders& folders,

@@ -4,6 +4,7 @@
 #include "i18n/catalogue.h"
 #include "i18n/languagechoice.h"
 #include "i18n/messagedlg.h"
+#include "platform/files.h"
 #include "ui_translation.h"
 
 #include <QApplication>
@@ -168,14 +169,11 @@ void TTranslateForm::Button1Click() {
     Restart(language);
 }
 
-// Hands the choice over, writes the restart script into the data folder and starts
-// it; the script waits until this program has ended, then starts it again. When the
-// script cannot be written, the program says why and goes on running.
+// Writes the restart script into the data folder, hands the choice over and starts
+// the script; the script waits until this program has ended, then starts it again.
+// When the script cannot be written, the program says why, keeps its language and
+// goes on running.
 void TTranslateForm::Restart(const QString& language) {
-    if (env_.SetLanguageFile)
-        env_.SetLanguageFile(language + QStringLiteral(".lang.txt"));
-    QCoreApplication::processEvents();
-
     QString folder = QFile::decodeName(QByteArray::fromStdString(env_.DataFolder));
     if (folder.isEmpty() || !env_.restarter) {
         ShowError(QStringLiteral("The program cannot restart itself: it has no data folder."));
@@ -190,15 +188,16 @@ void TTranslateForm::Restart(const QString& language) {
         return;
     }
     const QString path = folder + QString::fromStdString(env_.restarter->ScriptName());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(script->data(), qint64(script->size())) != qint64(script->size()) ||
-        !file.flush()) {
+    // A new file in place of whatever has the name: a link is not followed and a
+    // FIFO is not waited on.
+    std::string error;
+    if (!platform::WriteNewFile(QFile::encodeName(path).toStdString(), *script, error)) {
         ShowError(QStringLiteral("Cannot create file \"%1\". %2")
-                      .arg(QDir::toNativeSeparators(path), file.errorString()));
+                      .arg(QDir::toNativeSeparators(path), QString::fromUtf8(error)));
         return;
     }
-    file.close();
+    if (env_.SetLanguageFile)
+        env_.SetLanguageFile(language + QStringLiteral(".lang.txt"));
     QCoreApplication::processEvents();
 
     // Whether the script started is not looked at: the program ends either way.

@@ -3,6 +3,7 @@
 #include "i18n/catalogue.h"
 
 #include <QLocale>
+#include <QLockFile>
 #include <QUrl>
 #include <chrono>
 #include <condition_variable>
@@ -16,6 +17,11 @@ namespace {
 
 constexpr int kChecksPerDay = 5;
 constexpr int kNoticesPerDay = 3;
+// The day's count is read, raised and written under a lock that copies of the
+// program share. It is held for a moment only, so a lock older than this was
+// left by a copy that died, and no start waits longer than the deadline.
+constexpr int kLockStaleMs = 1500;
+constexpr int kLockDeadlineMs = 2000;
 
 } // namespace
 
@@ -66,6 +72,18 @@ void CheckNow(const CheckInputs& inputs, CheckState& state, const Cancellation* 
     if (!store.opened())
         state.NoteFailure(QStringLiteral("Error: Registry open problem!"));
 
+    // Copies started together must not all read the same count: the count is read
+    // and raised under the shared lock. Without it, this start does not check.
+    std::unique_ptr<QLockFile> lock;
+    bool locked = true;
+    if (store.opened()) {
+        lock = std::make_unique<QLockFile>(store.lockFileName());
+        lock->setStaleLockTime(kLockStaleMs);
+        locked = lock->tryLock(kLockDeadlineMs);
+        if (!locked)
+            state.NoteFailure(QStringLiteral("Error: Settings lock problem!"));
+    }
+
     const QString lastCheck = store.ReadString(QStringLiteral("LastUpdateCheck"), QString());
     const int lastCount = store.ReadInteger(QStringLiteral("LastUpdateCheckCount"), 0);
     state.ShowUpdate = store.ReadInteger(QStringLiteral("ShowUpdate"), 1);
@@ -73,11 +91,13 @@ void CheckNow(const CheckInputs& inputs, CheckState& state, const Cancellation* 
     const QDate day = inputs.today ? inputs.today() : QDate::currentDate();
     const QString today = QLocale().toString(day, QLocale::ShortFormat);
     const bool sameDay = lastCheck == today;
-    if (state.ShowUpdate != 0 && !(sameDay && lastCount >= kChecksPerDay)) {
+    if (locked && state.ShowUpdate != 0 && !(sameDay && lastCount >= kChecksPerDay)) {
         // Counted before the server is asked: a check that fails counts as well.
         const int count = sameDay ? lastCount + 1 : 1;
         store.WriteString(QStringLiteral("LastUpdateCheck"), today);
         store.WriteInteger(QStringLiteral("LastUpdateCheckCount"), count);
+        if (lock)
+            lock->unlock();
 
         try {
             const QStringList fields{

@@ -28,6 +28,13 @@ struct FileReadFailure {
 std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t maxBytes,
                                            FileReadFailure& why);
 
+// Writes contents into a new file at path, never through what is there: a file,
+// link, FIFO or socket of that name is removed first (a link goes, not what it
+// leads to), then the file is created new only, without following a link, and
+// written. False with the system's text for the failure in error (UTF-8); a folder of
+// that name is not removed and makes it fail.
+bool WriteNewFile(const std::string& path, const std::string& contents, std::string& error);
+
 // The folder of the running program's executable file, without a trailing
 // separator; empty if unknown. Needs no application object.
 std::string ExecutableFolder();

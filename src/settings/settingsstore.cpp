@@ -1,7 +1,16 @@
 #include "settings/settingsstore.h"
 
+#include "platform/files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QSettings>
+#include <QTemporaryDir>
+#include <cstring>
 #include <limits>
+#include <optional>
 
 namespace zentaro::settings {
 
@@ -9,36 +18,166 @@ namespace {
 
 const QString kSection = QStringLiteral("Settings/");
 
-// A QSettings for one access. Qt keeps the parsed file between them, so each
-// access costs a look at the file's time stamp, and nothing is tied to the
-// thread that opened the store.
-std::unique_ptr<QSettings> Settings(const QString& file) {
-    std::unique_ptr<QSettings> settings =
-        file.isEmpty()
-            ? std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                          QStringLiteral("KESTRIX"), QStringLiteral("Zentaro"))
-            : std::make_unique<QSettings>(file, QSettings::IniFormat);
+std::unique_ptr<QSettings> Registry() {
+    auto settings =
+        std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                    QStringLiteral("KESTRIX"), QStringLiteral("Zentaro"));
     // The user's own values only, not the system-wide defaults Qt would add.
     settings->setFallbacksEnabled(false);
     return settings;
 }
 
+// A line as QSettings writes them; anything else would be lost when the file is
+// written again, so a file holding one is taken for another program's.
+bool IsSettingsLine(QByteArray line) {
+    line = line.trimmed();
+    return line.isEmpty() || (line.startsWith('[') && line.endsWith(']')) || line.contains('=');
+}
+
+// The contents of the settings file: empty when there is none, nothing (with the
+// reason) when the name holds something the store must not use.
+std::optional<QByteArray> Load(const QString& file, QString& reason) {
+    const QFileInfo info(file);
+    if (!info.exists()) {
+        if (!info.isSymLink())
+            return QByteArray();
+        reason = QStringLiteral("is a link that leads nowhere");
+        return std::nullopt;
+    }
+    platform::FileReadFailure why;
+    const std::optional<std::string> content = platform::ReadRegularFile(
+        QFile::encodeName(file).toStdString(), std::size_t(SettingsStore::kMaxFileBytes), why);
+    if (!content) {
+        switch (why.kind) {
+        case platform::FileReadFailure::Kind::NotRegular:
+            reason = QStringLiteral("is not a regular file");
+            break;
+        case platform::FileReadFailure::Kind::TooLarge:
+            reason =
+                QStringLiteral("is larger than %1 KiB").arg(SettingsStore::kMaxFileBytes / 1024);
+            break;
+        default:
+            reason = QStringLiteral("cannot be read: %1")
+                         .arg(QString::fromLocal8Bit(std::strerror(why.error)));
+        }
+        return std::nullopt;
+    }
+    QByteArray bytes = QByteArray::fromStdString(*content);
+    for (const QByteArray& line : bytes.split('\n')) {
+        if (!IsSettingsLine(line)) {
+            reason = QStringLiteral("holds lines that are not settings");
+            return std::nullopt;
+        }
+    }
+    return bytes;
+}
+
+// Qt's own reading and writing of the format, on a private copy of the contents:
+// QSettings never touches the real file, which is only read and replaced here.
+class Scratch {
+public:
+    explicit Scratch(const QByteArray& content) {
+        if (!dir_.isValid())
+            return;
+        QFile copy(dir_.filePath(QStringLiteral("Zentaro.conf")));
+        if (!copy.open(QIODevice::WriteOnly) || copy.write(content) != content.size())
+            return;
+        copy.close();
+        settings_ = std::make_unique<QSettings>(copy.fileName(), QSettings::IniFormat);
+        settings_->setFallbacksEnabled(false);
+    }
+    QSettings* settings() const { return settings_.get(); }
+    std::optional<QByteArray> Contents() {
+        settings_->sync();
+        if (settings_->status() != QSettings::NoError)
+            return std::nullopt;
+        QFile copy(settings_->fileName());
+        if (!copy.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        return copy.readAll();
+    }
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<QSettings> settings_;
+};
+
+QString Quoted(const QString& file) {
+    return QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(file));
+}
+
 } // namespace
 
 std::unique_ptr<SettingsStore> SettingsStore::Open(const QString& file) {
-    std::unique_ptr<SettingsStore> store(new SettingsStore(file));
-    const auto settings = Settings(file);
-    // isWritable() creates the folders on the way, as opening the store should.
-    store->opened_ = settings->status() == QSettings::NoError && settings->isWritable();
+    std::unique_ptr<SettingsStore> store(new SettingsStore());
+    store->file_ = file;
+    if (file.isEmpty()) {
+        const auto native = Registry();
+        // Qt keeps the native format in the registry on Windows, and then names
+        // a registry key here instead of a file.
+        if (native->fileName().startsWith(QLatin1String("\\HKEY_"))) {
+            store->registry_ = true;
+            // isWritable() creates the key, as opening the store should.
+            store->opened_ = native->status() == QSettings::NoError && native->isWritable();
+            if (!store->opened_)
+                store->reason_ = QStringLiteral("The settings cannot be opened.");
+            return store;
+        }
+        store->file_ = native->fileName();
+    }
+
+    QString why;
+    const std::optional<QByteArray> content = Load(store->file_, why);
+    if (!content) {
+        store->reason_ = QStringLiteral("The settings file %1 %2; it is left as it is.")
+                             .arg(Quoted(store->file_), why);
+        return store;
+    }
+    // What gets replaced: the file itself, or the regular file a link leads to.
+    const QFileInfo target(QFileInfo(store->file_).canonicalFilePath().isEmpty()
+                               ? store->file_
+                               : QFileInfo(store->file_).canonicalFilePath());
+    const QString folder = target.absolutePath();
+    if (!QDir().mkpath(folder)) {
+        store->reason_ = QStringLiteral("The folder %1 cannot be created.").arg(Quoted(folder));
+        return store;
+    }
+    if (!QFileInfo(folder).isWritable() || (target.exists() && !target.isWritable())) {
+        store->reason_ =
+            QStringLiteral("The settings file %1 cannot be written.").arg(Quoted(store->file_));
+        return store;
+    }
+    store->opened_ = true;
     return store;
+}
+
+QString SettingsStore::lockFileName() const {
+    if (registry_)
+        return QDir::temp().filePath(QStringLiteral("KESTRIX-Zentaro.lock"));
+    return file_ + QStringLiteral(".lock");
 }
 
 QString SettingsStore::ReadString(const QString& name, const QString& defaultValue) const {
     if (!opened_)
         return defaultValue;
-    const auto settings = Settings(file_);
-    const QVariant value = settings->value(kSection + name);
-    if (settings->status() != QSettings::NoError || value.typeId() != QMetaType::QString)
+    QVariant value;
+    if (registry_) {
+        const auto settings = Registry();
+        value = settings->value(kSection + name);
+        if (settings->status() != QSettings::NoError)
+            return defaultValue;
+    } else {
+        // Read afresh: another copy of the program may have written since.
+        QString why;
+        const std::optional<QByteArray> content = Load(file_, why);
+        if (!content)
+            return defaultValue;
+        const Scratch scratch(*content);
+        if (!scratch.settings() || scratch.settings()->status() != QSettings::NoError)
+            return defaultValue;
+        value = scratch.settings()->value(kSection + name);
+    }
+    if (value.typeId() != QMetaType::QString)
         return defaultValue;
     return value.toString();
 }
@@ -51,10 +190,39 @@ int SettingsStore::ReadInteger(const QString& name, int defaultValue) const {
 bool SettingsStore::WriteString(const QString& name, const QString& value) {
     if (!opened_)
         return false;
-    const auto settings = Settings(file_);
-    settings->setValue(kSection + name, value);
-    settings->sync();
-    return settings->status() == QSettings::NoError;
+    if (registry_) {
+        const auto settings = Registry();
+        settings->setValue(kSection + name, value);
+        settings->sync();
+        return settings->status() == QSettings::NoError;
+    }
+    // The file as it is now, so that what others wrote meanwhile stays.
+    QString why;
+    const std::optional<QByteArray> content = Load(file_, why);
+    if (!content) {
+        reason_ =
+            QStringLiteral("The settings file %1 %2; it is left as it is.").arg(Quoted(file_), why);
+        return false;
+    }
+    Scratch scratch(*content);
+    if (!scratch.settings())
+        return false;
+    scratch.settings()->setValue(kSection + name, value);
+    const std::optional<QByteArray> updated = scratch.Contents();
+    if (!updated)
+        return false;
+    // A link to a regular file (Load saw to that) stays; the file it leads to is
+    // replaced, by a new file in its own folder renamed over it.
+    const QString canonical = QFileInfo(file_).canonicalFilePath();
+    QSaveFile out(canonical.isEmpty() ? file_ : canonical);
+    out.setDirectWriteFallback(false);
+    if (!out.open(QIODevice::WriteOnly) || out.write(*updated) != updated->size() ||
+        !out.commit()) {
+        reason_ = QStringLiteral("The settings file %1 cannot be written: %2")
+                      .arg(Quoted(file_), out.errorString());
+        return false;
+    }
+    return true;
 }
 
 bool SettingsStore::WriteInteger(const QString& name, int value) {

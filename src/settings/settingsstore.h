@@ -1,13 +1,23 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 #include <memory>
 
 namespace zentaro::settings {
 
 // The per-user store of named values in the section "Settings": QSettings in
-// the system's own per-user format (on Linux ~/.config/KESTRIX/Zentaro.conf).
-// Integers are kept as decimal text.
+// the system's own per-user format (on Linux ~/.config/KESTRIX/Zentaro.conf,
+// in the registry on Windows). Integers are kept as decimal text.
+//
+// A settings file is used only when it is a regular file (or a link to one) of
+// at most kMaxFileBytes whose every line is blank, a [section] or holds a "=":
+// a FIFO, device, folder, link to nothing, larger file or a file of some other
+// kind leaves the store unopened, with the reason kept, and is never written.
+// The file is read afresh for every value and replaced as a whole for every
+// write (a new file beside it, renamed over it), so that other copies of the
+// program see each other's writes; a link to a regular file stays a link and
+// the file it leads to is replaced.
 //
 // A store that could not be opened reads every value as its default and drops
 // every write. Not for use by two threads at once.
@@ -17,7 +27,16 @@ public:
     // instead of the user's own store (tests).
     static std::unique_ptr<SettingsStore> Open(const QString& file = {});
 
+    // Settings files larger than this are not the program's own.
+    static constexpr qint64 kMaxFileBytes = 64 * 1024;
+
     bool opened() const { return opened_; }
+    // Why the store is not open, or why the last write failed; empty when neither.
+    const QString& reason() const { return reason_; }
+    // The settings file as named (a link stays a link); empty for the registry.
+    const QString& fileName() const { return file_; }
+    // The lock file that copies of the program share to change values together.
+    QString lockFileName() const;
 
     // The default when the store is not open or the value is missing or unreadable.
     QString ReadString(const QString& name, const QString& defaultValue) const;
@@ -28,10 +47,12 @@ public:
     bool WriteInteger(const QString& name, int value);
 
 private:
-    explicit SettingsStore(QString file) : file_(std::move(file)) {}
+    SettingsStore() = default;
 
     QString file_;
+    bool registry_ = false;
     bool opened_ = false;
+    QString reason_;
 };
 
 // A whole decimal number: an optional sign and digits only, within the range of int.

@@ -21,11 +21,15 @@ public:
     bool IsFolderWritable(const std::string& folder) const override {
         return real_->IsFolderWritable(folder);
     }
+    bool IsSystemFolder(const std::string& folder) const override {
+        return folder == system || real_->IsSystemFolder(folder);
+    }
     bool CreateFolder(const std::string& path) const override {
         created.push_back(path);
         return real_->CreateFolder(path);
     }
     mutable std::vector<std::string> created;
+    std::string system; // a folder taken as the system's own
 
 private:
     std::unique_ptr<platform::DataFolders> real_ = platform::CreateDataFolders();
@@ -155,6 +159,7 @@ void TestShellRules::dataFolderFallsBackToRoamingFolder_data() {
     QTest::newRow("chk.tmp already there") << "chk.tmp";
     QTest::newRow("program folder missing") << "missing";
     QTest::newRow("company folder exists already") << "company exists";
+    QTest::newRow("program in a system folder") << "system";
 }
 
 // Running as root, a read-only folder is still writable; a file of the test's
@@ -166,6 +171,8 @@ void TestShellRules::dataFolderFallsBackToRoamingFolder() {
     QString programFolder = program.path();
     if (why == "missing") {
         programFolder = program.filePath("gone");
+    } else if (why == "system") {
+        // Writable, but the system's: not even the writing test may leave a file there.
     } else {
         QFile existing(program.filePath("chk.tmp"));
         QVERIFY(existing.open(QIODevice::WriteOnly));
@@ -174,9 +181,14 @@ void TestShellRules::dataFolderFallsBackToRoamingFolder() {
     if (why == "company exists")
         QVERIFY(QDir(roaming.path()).mkdir("KESTRIX"));
     FoldersAt folders(roaming.path().toStdString());
+    if (why == "system")
+        folders.system = programFolder.toStdString();
     const std::string chosen =
         app::ChooseDataFolder(programFolder.toStdString(), folders, "KESTRIX", "Zentaro");
     QCOMPARE(QString::fromStdString(chosen), roaming.path() + "/KESTRIX/Zentaro/");
+    if (why == "system")
+        QCOMPARE(QDir(programFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList());
     QVERIFY(QFileInfo(roaming.filePath("KESTRIX/Zentaro")).isDir());
     if (why == "chk.tmp") {
         QFile existing(program.filePath("chk.tmp"));

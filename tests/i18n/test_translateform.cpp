@@ -164,7 +164,9 @@ private slots:
     void okWithoutAChangeOnlyCloses();
     void refusedRestartKeepsTheWindow_data();
     void refusedRestartKeepsTheWindow();
+    void confirmedRestart_data();
     void confirmedRestart();
+    void restartScriptCannotBeWritten_data();
     void restartScriptCannotBeWritten();
 };
 
@@ -388,17 +390,35 @@ void TestTranslateForm::refusedRestartKeepsTheWindow() {
     QCOMPARE(f.ended, 0);
 }
 
+// Whatever has the script's name is replaced by a new file: a longer file, a FIFO
+// that nobody writes (no waiting), a link (what it leads to stays as it was).
+void TestTranslateForm::confirmedRestart_data() {
+    QTest::addColumn<QString>("before");
+    QTest::newRow("older script") << "file";
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("link to another file") << "link";
+}
+
 // Yes: the choice goes to the main window, the restart script is written into the
 // data folder and started there, and the application ends.
 void TestTranslateForm::confirmedRestart() {
+    QFETCH(QString, before);
     Fixture f;
     f.add("German.lang.txt", "{Restart Application?}Anwendung neu starten?\n{Yes}Ja\n{No}Nein\n"
                              "{Confirmation}Best\xC3\xA4tigung\n");
     f.add("French.lang.txt", LanguageFile(""));
     f.load("German.lang.txt");
     const QString script = f.dataFolder + "/start.sh";
-    QVERIFY(WriteFile(script, "an older script, longer than the new one ............."
-                              "..........................................................."));
+    const QString other = f.dir.filePath("other.txt");
+    const QByteArray older = "an older script, longer than the new one ............."
+                             "...........................................................";
+    QVERIFY(WriteFile(other, older));
+    if (before == "file")
+        QVERIFY(WriteFile(script, older));
+    else if (before == "fifo")
+        QVERIFY(zentaro::testing::MakeFifo(script));
+    else
+        QVERIFY(QFile::link(other, script));
     auto form = f.open();
     Select(*form, "French");
     QString question, title, yes;
@@ -408,13 +428,21 @@ void TestTranslateForm::confirmedRestart() {
         yes = box->findChild<QPushButton*>("Yes")->text();
         box->findChild<QPushButton*>("Yes")->click();
     });
-    form->Button1Click();
+    {
+        const zentaro::testing::FifoWatchdog watchdog({script});
+        form->Button1Click();
+        QVERIFY2(!watchdog.fired(), "the restart waited on the FIFO");
+    }
     QVERIFY2(driver.ok(), driver.failure());
     QCOMPARE(question, QString("Anwendung neu starten?"));
     QCOMPARE(title, QString::fromUtf8("Bestätigung"));
     QCOMPARE(yes, QString("Ja"));
 
     QCOMPARE(f.chosen, QStringList{"French.lang.txt"});
+    QVERIFY(!QFileInfo(script).isSymLink());
+    QFile untouched(other);
+    QVERIFY(untouched.open(QIODevice::ReadOnly));
+    QCOMPARE(untouched.readAll(), older);
     QFile written(script);
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll(), QByteArray::fromStdString(
@@ -426,13 +454,23 @@ void TestTranslateForm::confirmedRestart() {
     QVERIFY(!form->isVisible());
 }
 
-// The script cannot be written: the error is shown, nothing is started and the
-// program goes on.
+void TestTranslateForm::restartScriptCannotBeWritten_data() {
+    QTest::addColumn<QString>("why");
+    QTest::newRow("no data folder") << "missing";
+    QTest::newRow("a folder of the script's name") << "folder";
+}
+
+// The script cannot be written: the error is shown, the language stays as it was,
+// nothing is started and the program goes on.
 void TestTranslateForm::restartScriptCannotBeWritten() {
+    QFETCH(QString, why);
     Fixture f;
     f.add("German.lang.txt", LanguageFile(""));
     f.load("");
-    QVERIFY(QDir(f.dataFolder).removeRecursively());
+    if (why == "missing")
+        QVERIFY(QDir(f.dataFolder).removeRecursively());
+    else
+        QVERIFY(QDir(f.dataFolder).mkpath("start.sh"));
     auto form = f.open();
     Select(*form, "German");
     // Yes to the confirmation; then the error report, noted and closed.
@@ -445,7 +483,7 @@ void TestTranslateForm::restartScriptCannotBeWritten() {
     form->Button1Click();
     QCOMPARE(boxes.answered(), 2);
     QVERIFY2(error.contains(f.dataFolder + "/start.sh"), qPrintable(error));
-    QCOMPARE(f.chosen, QStringList{"German.lang.txt"});
+    QVERIFY(f.chosen.isEmpty());
     QVERIFY(f.restarter->runs.empty());
     QCOMPARE(f.ended, 0);
 }

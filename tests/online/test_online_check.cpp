@@ -4,11 +4,17 @@
 #include "support/fakeonline.h"
 #include "testserver.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
+#include <thread>
+#include <vector>
 
 using namespace zentaro;
 using namespace zentaro::online;
@@ -83,6 +89,10 @@ private slots:
     void fieldsOfTheCheck();
     void sixStartsOnOneDay();
     void dateFormatChangeRestartsTheCount();
+    void startsTogether_data();
+    void startsTogether();
+    void lockLeftBehind_data();
+    void lockLeftBehind();
     void showUpdateOffOrUnusual_data();
     void showUpdateOffOrUnusual();
     void readingTheReply_data();
@@ -201,6 +211,85 @@ void TestOnlineCheck::sixStartsOnOneDay() {
     QVERIFY(f.run()->NewVersionAvailable);
     QCOMPARE(f.stored("LastUpdateCheck"), QStringLiteral("12/10/25"));
     QCOMPARE(f.stored("LastUpdateCheckCount"), QStringLiteral("1"));
+}
+
+void TestOnlineCheck::startsTogether_data() {
+    QTest::addColumn<int>("copies");
+    QTest::newRow("three") << 3;
+    QTest::newRow("eight") << 8;
+}
+
+// Copies of the program started at the same moment, each with its check on a
+// thread of its own against one settings file: the day's ration holds, and the
+// count says how many asked.
+void TestOnlineCheck::startsTogether() {
+    QFETCH(int, copies);
+    Fixture f;
+    const CheckInputs inputs = f.inputs();
+    std::atomic<int> ended{0};
+    std::vector<CheckState> states(static_cast<std::size_t>(copies));
+    std::vector<std::thread> threads;
+    for (CheckState& state : states)
+        threads.emplace_back([&inputs, &state, &ended] {
+            CheckNow(inputs, state);
+            ++ended;
+        });
+    // The server answers on this thread.
+    QDeadlineTimer deadline(60000);
+    while (ended < copies && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (ended < copies)
+        qFatal("the checks have not ended within a minute");
+    for (std::thread& thread : threads)
+        thread.join();
+    const int asked = std::min(copies, 5);
+    QCOMPARE(f.server.requests.size(), asked);
+    QCOMPARE(f.stored("LastUpdateCheckCount"), QString::number(asked));
+    int notices = 0;
+    for (const CheckState& state : states)
+        notices += state.NewVersionAvailable ? 1 : 0;
+    QCOMPARE(notices, std::min(copies, 3));
+    // Three more starts on the same day: only what is left of the five.
+    for (int start = 0; start < 3; ++start)
+        f.run();
+    QCOMPARE(f.server.requests.size(), std::min(copies + 3, 5));
+    QCOMPARE(f.stored("LastUpdateCheckCount"), QString::number(std::min(copies + 3, 5)));
+    QVERIFY(!QFile::exists(f.settingsFile() + ".lock"));
+}
+
+void TestOnlineCheck::lockLeftBehind_data() {
+    QTest::addColumn<QString>("lock");
+    QTest::addColumn<bool>("asked");
+    QTest::newRow("an hour old") << "old" << true;
+    QTest::newRow("unreadable, just made") << "garbage" << true;
+    QTest::newRow("a folder, never free") << "folder" << false;
+}
+
+// A lock file left by a copy that died does not hold up the check; one that can
+// never be had means no check this time, and the record says why.
+void TestOnlineCheck::lockLeftBehind() {
+    QFETCH(QString, lock);
+    QFETCH(bool, asked);
+    Fixture f;
+    const QString lockFile = f.settingsFile() + ".lock";
+    if (lock == "folder") {
+        QVERIFY(QDir(f.dir.path()).mkdir("Zentaro.conf.lock"));
+    } else {
+        QFile file(lockFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(lock == "old" ? "999999\nzentaro\nanother-host\n" : "\x01\x02");
+        if (lock == "old")
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                     QFileDevice::FileModificationTime));
+    }
+    std::unique_ptr<CheckState> state;
+    QDeadlineTimer deadline(30000);
+    state = f.run();
+    QVERIFY(!deadline.hasExpired());
+    QVERIFY(state->Finished());
+    QCOMPARE(f.server.requests.size(), asked ? 1 : 0);
+    QCOMPARE(f.stored("LastUpdateCheckCount"), asked ? QString("1") : QString());
+    QCOMPARE(state->CheckFailureText.contains("Settings lock problem"), !asked);
 }
 
 void TestOnlineCheck::dateFormatChangeRestartsTheCount() {

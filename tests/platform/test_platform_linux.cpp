@@ -2,6 +2,7 @@
 // processor key built from /proc and /sys, the clock, the system information,
 // whole-file reads and the program's own file.
 #include "platform/clockspeed.h"
+#include "platform/datafolders.h"
 #include "platform/files.h"
 #include "platform/linux/elfsection.h"
 #include "platform/linux/systeminfo_linux.h"
@@ -31,6 +32,11 @@ Bytes SmallBlock() {
     c.translations = {{0x0409, 0x04B0}};
     c.tables = {{"040904b0", {{"CompanyName", "KESTRIX"}}}};
     return *versionblock::Build(c);
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
 Bytes FromQByteArray(const QByteArray& a) {
@@ -67,6 +73,10 @@ private slots:
     void specialMachineFiles();
     void readRegularFile_data();
     void readRegularFile();
+    void writeNewFile_data();
+    void writeNewFile();
+    void systemFolders_data();
+    void systemFolders();
     void runningImage();
     void architecture_data();
     void architecture();
@@ -426,6 +436,93 @@ void TestPlatformLinux::readRegularFile() {
     QCOMPARE(got.has_value(), read);
     if (read)
         QCOMPARE(QByteArray::fromStdString(*got), contents);
+}
+
+// A new file in place of whatever had the name, never written through it.
+void TestPlatformLinux::writeNewFile_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("nothing there") << "missing" << true;
+    QTest::newRow("longer file") << "regular" << true;
+    QTest::newRow("FIFO") << "fifo" << true;
+    QTest::newRow("link to another file") << "link" << true;
+    QTest::newRow("link to nowhere") << "dangling" << true;
+    QTest::newRow("link to a device") << "device" << true;
+    QTest::newRow("folder") << "folder" << false;
+}
+
+void TestPlatformLinux::writeNewFile() {
+    QFETCH(QString, kind);
+    QFETCH(bool, written);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("start.sh");
+    const QString other = dir.filePath("other");
+    QVERIFY(WriteText(other, "someone else's\n"));
+    if (kind == "regular")
+        QVERIFY(WriteText(path, QByteArray(500, 'x')));
+    else if (kind == "fifo")
+        QVERIFY(testing::MakeFifo(path));
+    else if (kind == "link")
+        QVERIFY(QFile::link(other, path));
+    else if (kind == "dangling")
+        QVERIFY(QFile::link(dir.filePath("nowhere"), path));
+    else if (kind == "device")
+        QVERIFY(testing::MakeDeviceLink(path, "/dev/null"));
+    else if (kind == "folder")
+        QVERIFY(QDir(dir.path()).mkdir("start.sh"));
+    bool ok = false;
+    std::string error;
+    QVERIFY(testing::FinishesInTime([&] { ok = WriteNewFile(path.toStdString(), "new\n", error); },
+                                    {path}, std::chrono::seconds(10)));
+    QCOMPARE(ok, written);
+    QCOMPARE(error.empty(), written);
+    // What a link led to is as it was, and no file appears where it pointed.
+    QCOMPARE(ReadAll(other), QByteArray("someone else's\n"));
+    QVERIFY(!QFileInfo::exists(dir.filePath("nowhere")));
+    QCOMPARE(QFileInfo(path).isSymLink(), false);
+    if (written) {
+        QVERIFY(QFileInfo(path).isFile());
+        QCOMPARE(ReadAll(path), QByteArray("new\n"));
+    } else {
+        QVERIFY(QFileInfo(path).isDir());
+    }
+    struct stat st {};
+    QCOMPARE(::stat("/dev/null", &st), 0);
+    QVERIFY(S_ISCHR(st.st_mode));
+}
+
+// The system's folders, under a fixture root, and folders of another owner.
+void TestPlatformLinux::systemFolders_data() {
+    QTest::addColumn<QString>("folder"); // under the fixture root
+    QTest::addColumn<bool>("system");
+    QTest::newRow("/usr/bin") << "usr/bin" << true;
+    QTest::newRow("/usr/local/bin") << "usr/local/bin" << true;
+    QTest::newRow("/usr itself") << "usr" << true;
+    QTest::newRow("/sbin") << "sbin" << true;
+    QTest::newRow("/lib64/x") << "lib64/x" << true;
+    QTest::newRow("/opt/zentaro, own") << "opt/zentaro" << false;
+    QTest::newRow("/usrlocal, own") << "usrlocal" << false;
+    QTest::newRow("link into /usr") << "home/link" << true;
+    QTest::newRow("owned by nobody") << "home/nobody" << true;
+    QTest::newRow("missing") << "home/missing" << true;
+}
+
+void TestPlatformLinux::systemFolders() {
+    QFETCH(QString, folder);
+    QFETCH(bool, system);
+    QTemporaryDir root;
+    for (const char* made :
+         {"usr/bin", "usr/local/bin", "sbin", "lib64/x", "opt/zentaro", "usrlocal", "home/nobody"})
+        QVERIFY(QDir(root.path()).mkpath(made));
+    QVERIFY(QFile::link(root.filePath("usr/bin"), root.filePath("home/link")));
+    if (folder == "home/nobody" &&
+        ::chown(QFile::encodeName(root.filePath(folder)).constData(), 65534, 65534) != 0)
+        QSKIP("The folder cannot be given to another user here");
+    const auto folders = CreateDataFolders(root.path().toStdString());
+    QCOMPARE(folders->IsSystemFolder(root.filePath(folder).toStdString()), system);
+    QCOMPARE(folders->IsSystemFolder((root.filePath(folder) + "/").toStdString()), system);
+    // The real system's folders on this machine, whatever the fixture.
+    QVERIFY(CreateDataFolders()->IsSystemFolder("/usr/bin"));
 }
 
 // The running image opens the executable file itself, and the folder is that

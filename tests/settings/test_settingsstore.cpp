@@ -1,5 +1,6 @@
 // The per-user settings store, pointed at INI files in temporary folders.
 #include "settings/settingsstore.h"
+#include "support/specialfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,9 @@ private slots:
     void storeReadsDecimalIntegers();
     void storeWritesDecimalText();
     void storeThatCannotBeOpened();
+    void fileThatIsNotTheStores_data();
+    void fileThatIsNotTheStores();
+    void linkToARegularFileStaysALink();
 };
 
 void TestSettingsStore::storeReadsDecimalIntegers_data() {
@@ -83,6 +87,130 @@ void TestSettingsStore::storeThatCannotBeOpened() {
     QVERIFY(!store->WriteInteger("ShowUpdate", 0));
     QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
              QStringList{"file"});
+}
+
+// Names that hold something other than the store's own file: nothing of it is
+// read (and nothing waits on it or fills memory), nothing is written, the reason
+// is kept, and whatever a link leads to is as it was.
+void TestSettingsStore::fileThatIsNotTheStores_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("FIFO") << "fifo"
+                          << "not a regular file";
+    QTest::newRow("link to /dev/null") << "null"
+                                       << "not a regular file";
+    QTest::newRow("link to a FIFO") << "fifo link"
+                                    << "not a regular file";
+    QTest::newRow("folder") << "folder"
+                            << "not a regular file";
+    QTest::newRow("link to nowhere") << "dangling"
+                                     << "leads nowhere";
+    QTest::newRow("link to another program's file") << "other"
+                                                    << "not settings";
+    QTest::newRow("lines without =") << "plain"
+                                     << "not settings";
+    QTest::newRow("one byte past the cap") << "large"
+                                           << "larger than 64 KiB";
+    QTest::newRow("300 MB, sparse") << "huge"
+                                    << "larger than 64 KiB";
+}
+
+void TestSettingsStore::fileThatIsNotTheStores() {
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    using namespace zentaro::testing;
+    QTemporaryDir dir;
+    const QString file = dir.filePath("Zentaro.conf");
+    const QString other = dir.filePath("other.txt");
+    const QByteArray otherText = "[Settings]\nShowUpdate=0\na line of another program\n";
+    {
+        QFile raw(other);
+        QVERIFY(raw.open(QIODevice::WriteOnly));
+        raw.write(otherText);
+    }
+    QStringList fifos;
+    if (kind == "fifo" || kind == "fifo link") {
+        QVERIFY(MakeFifo(dir.filePath("pipe")));
+        QVERIFY(kind == "fifo" ? QFile::rename(dir.filePath("pipe"), file)
+                               : QFile::link(dir.filePath("pipe"), file));
+        fifos << file;
+    } else if (kind == "null") {
+        QVERIFY(MakeDeviceLink(file, "/dev/null"));
+    } else if (kind == "folder") {
+        QVERIFY(QDir(dir.path()).mkdir("Zentaro.conf"));
+    } else if (kind == "dangling") {
+        QVERIFY(QFile::link(dir.filePath("nowhere"), file));
+    } else if (kind == "other") {
+        QVERIFY(QFile::link(other, file));
+    } else if (kind == "plain") {
+        QVERIFY(QFile::copy(other, file));
+    } else if (kind == "large") {
+        QVERIFY(
+            MakeSparseFile(file, SettingsStore::kMaxFileBytes + 1, "[Settings]\nShowUpdate=0\n"));
+    } else if (kind == "huge") {
+        QVERIFY(MakeSparseFile(file, 300'000'000, "[Settings]\nShowUpdate=0\n"));
+    }
+    const QFileInfo before(file);
+    const qint64 sizeBefore = before.isSymLink() ? -1 : before.size();
+
+    std::unique_ptr<SettingsStore> store;
+    bool wrote = true;
+    int showUpdate = 0;
+    QVERIFY(FinishesInTime(
+        [&] {
+            store = SettingsStore::Open(file);
+            showUpdate = store->ReadInteger("ShowUpdate", 1);
+            wrote = store->WriteInteger("ShowUpdate", 5);
+        },
+        fifos, std::chrono::seconds(20)));
+    QVERIFY(!store->opened());
+    QCOMPARE(showUpdate, 1);
+    QVERIFY(!wrote);
+    QVERIFY2(store->reason().contains(reason), qPrintable(store->reason()));
+    QVERIFY2(store->reason().contains(file), qPrintable(store->reason()));
+
+    // Nothing was written: the name holds what it held, a link leads where it led.
+    const QFileInfo after(file);
+    QCOMPARE(after.isSymLink(), before.isSymLink());
+    QCOMPARE(after.symLinkTarget(), before.symLinkTarget());
+    QCOMPARE(after.isDir(), before.isDir());
+    if (sizeBefore >= 0)
+        QCOMPARE(after.size(), sizeBefore);
+    QFile raw(other);
+    QVERIFY(raw.open(QIODevice::ReadOnly));
+    QCOMPARE(raw.readAll(), otherText);
+    // No new file (a half-written copy, a lock) beside them either.
+    const QStringList entries =
+        QDir(dir.path())
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
+    QCOMPARE(entries.size(), kind == "fifo link" ? 3 : 2);
+    QVERIFY(QFileInfo("/dev/null").exists() && !QFileInfo("/dev/null").isFile());
+}
+
+// A dotfile manager's link to the real file: the file it leads to is replaced
+// (a new file renamed over it), the link stays, and nothing is left beside either.
+void TestSettingsStore::linkToARegularFileStaysALink() {
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("dotfiles"));
+    const QString real = dir.filePath("dotfiles/Zentaro.conf");
+    const QString file = dir.filePath("Zentaro.conf");
+    {
+        QFile raw(real);
+        QVERIFY(raw.open(QIODevice::WriteOnly));
+        raw.write("[Settings]\nShowUpdate=0\nLanguage=German.lang.txt\n");
+    }
+    QVERIFY(QFile::link(real, file));
+    auto store = SettingsStore::Open(file);
+    QVERIFY2(store->opened(), qPrintable(store->reason()));
+    QVERIFY(store->reason().isEmpty());
+    QCOMPARE(store->ReadInteger("ShowUpdate", 1), 0);
+    QVERIFY(store->WriteInteger("ShowUpdate", 1));
+    QVERIFY(QFileInfo(file).isSymLink());
+    QCOMPARE(QFileInfo(file).symLinkTarget(), real);
+    QCOMPARE(SettingsStore::Open(file)->ReadInteger("ShowUpdate", 7), 1);
+    QCOMPARE(SettingsStore::Open(real)->ReadString("Language", {}), QString("German.lang.txt"));
+    QCOMPARE(QDir(dir.filePath("dotfiles")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{"Zentaro.conf"});
 }
 
 QTEST_MAIN(TestSettingsStore)

@@ -2,8 +2,11 @@
 
 #include <QFile>
 #include <QtGlobal>
+#include <atomic>
+#include <condition_variable>
 #include <fcntl.h>
 #include <future>
+#include <mutex>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -57,6 +60,61 @@ bool FinishesInTime(const std::function<void()>& work, const QStringList& fifos,
     runner.join();
     done.get(); // passes on what work threw
     return inTime;
+}
+
+struct FifoWatchdog::State {
+    std::mutex mutex;
+    std::condition_variable stop;
+    bool stopping = false;
+    std::atomic<bool> fired{false};
+};
+
+FifoWatchdog::FifoWatchdog(QStringList fifos, std::chrono::milliseconds deadline)
+    : state_(std::make_shared<State>()) {
+    thread_ = std::thread([state = state_, fifos, deadline] {
+        std::unique_lock lock(state->mutex);
+        if (state->stop.wait_for(lock, deadline, [&] { return state->stopping; }))
+            return;
+        state->fired = true;
+        while (!state->stopping) {
+            lock.unlock();
+            Release(fifos);
+            // A writer waiting in open() gets a reader, which takes all it writes
+            // (so that it never meets a closed pipe) until it closes.
+            for (const QString& fifo : fifos) {
+                const int fd = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+                if (fd < 0)
+                    continue;
+                char buffer[4096];
+                for (int idle = 0; idle < 100;) {
+                    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+                    if (n == 0)
+                        break;
+                    if (n < 0) {
+                        ++idle;
+                        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                    }
+                }
+                ::close(fd);
+            }
+            lock.lock();
+            state->stop.wait_for(lock, std::chrono::milliseconds(50),
+                                 [&] { return state->stopping; });
+        }
+    });
+}
+
+FifoWatchdog::~FifoWatchdog() {
+    {
+        const std::lock_guard lock(state_->mutex);
+        state_->stopping = true;
+    }
+    state_->stop.notify_all();
+    thread_.join();
+}
+
+bool FifoWatchdog::fired() const {
+    return state_->fired;
 }
 
 } // namespace zentaro::testing

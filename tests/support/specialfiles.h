@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <chrono>
 #include <functional>
+#include <memory>
+#include <thread>
 
 namespace zentaro::testing {
 
@@ -26,5 +28,24 @@ bool MakeSparseFile(const QString& path, qint64 size, const QByteArray& head = {
 // program.
 bool FinishesInTime(const std::function<void()>& work, const QStringList& fifos = {},
                     std::chrono::milliseconds deadline = std::chrono::seconds(30));
+
+// For work that must stay on its own thread (a window's): past the deadline a
+// thread of the watchdog sets free whoever waits in open() on one of the fifos,
+// reader or writer, and drains what a writer writes, until the watchdog ends.
+// fired() says whether it had to.
+class FifoWatchdog {
+public:
+    explicit FifoWatchdog(QStringList fifos,
+                          std::chrono::milliseconds deadline = std::chrono::seconds(20));
+    ~FifoWatchdog();
+    FifoWatchdog(const FifoWatchdog&) = delete;
+    FifoWatchdog& operator=(const FifoWatchdog&) = delete;
+    bool fired() const;
+
+private:
+    struct State;
+    std::shared_ptr<State> state_;
+    std::thread thread_;
+};
 
 } // namespace zentaro::testing

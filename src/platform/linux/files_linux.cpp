@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -102,6 +103,38 @@ std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t 
                               error = errno;
                           return n;
                       });
+}
+
+bool WriteNewFile(const std::string& path, const std::string& contents, std::string& error) {
+    // Whatever has the name goes first; a folder stays, and the exclusive
+    // creation below then fails on it.
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT && errno != EISDIR && errno != EPERM) {
+        error = std::strerror(errno);
+        return false;
+    }
+    linux_impl::FileDescriptor fd(
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
+               S_IRUSR | S_IWUSR | S_IRGRP | S_IROTH));
+    if (!fd) {
+        error = std::strerror(errno);
+        return false;
+    }
+    std::size_t written = 0;
+    while (written < contents.size()) {
+        const ssize_t n = ::write(fd.get(), contents.data() + written, contents.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = std::strerror(n < 0 ? errno : EIO);
+            return false;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    if (::close(fd.release()) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    return true;
 }
 
 std::string ExecutableFolder() {

@@ -17,6 +17,12 @@ public:
     FileDescriptor& operator=(const FileDescriptor&) = delete;
 
     int get() const { return fd_; }
+    // Gives the descriptor up; the caller closes it.
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
     explicit operator bool() const { return fd_ >= 0; }
 
 private:

@@ -48,6 +48,10 @@ public:
         return true;
     }
 
+    // A standard user cannot write the program-files folders, so the writable
+    // test alone keeps the program's files out of them.
+    bool IsSystemFolder(const std::string&) const override { return false; }
+
     bool CreateFolder(const std::string& path) const override {
         return ::CreateDirectoryW(Wide(path).c_str(), nullptr) != FALSE;
     }
@@ -56,6 +60,10 @@ public:
 } // namespace
 
 std::unique_ptr<DataFolders> CreateDataFolders() {
+    return std::make_unique<WindowsDataFolders>();
+}
+
+std::unique_ptr<DataFolders> CreateDataFolders(const std::string&) {
     return std::make_unique<WindowsDataFolders>();
 }
 

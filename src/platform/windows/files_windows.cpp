@@ -12,6 +12,7 @@ namespace zentaro::platform {
 namespace {
 
 using windows_impl::ErrnoForSystemError;
+using windows_impl::SystemErrorText;
 using windows_impl::Wide;
 
 class Handle {
@@ -81,6 +82,32 @@ std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t 
             }
             return static_cast<long>(got);
         });
+}
+
+bool WriteNewFile(const std::string& path, const std::string& contents, std::string& error) {
+    const std::wstring name = Wide(path);
+    // A link is deleted itself, not what it leads to; a folder stays, and the
+    // creation below then fails on it.
+    ::DeleteFileW(name.c_str());
+    // New only, and a link that appeared in between is not followed.
+    const Handle file(::CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) {
+        error = SystemErrorText(::GetLastError());
+        return false;
+    }
+    std::size_t written = 0;
+    while (written < contents.size()) {
+        const DWORD chunk = static_cast<DWORD>(
+            std::min<std::size_t>(contents.size() - written, std::size_t{1} << 30));
+        DWORD n = 0;
+        if (!::WriteFile(file.get(), contents.data() + written, chunk, &n, nullptr) || n == 0) {
+            error = SystemErrorText(::GetLastError());
+            return false;
+        }
+        written += n;
+    }
+    return true;
 }
 
 std::string ExecutableFolder() {
