@@ -11,18 +11,25 @@
 #include <QStringDecoder>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <memory>
 
 namespace zentaro::online {
 
 namespace {
 
-// The key of this product's machine identifier. Changing it changes every
-// machine's identifier.
 // How often a request in progress looks for a cancellation.
 constexpr int kCancellationPollMs = 50;
 
+// Fixed values for the headers the client would otherwise fill in from the
+// system: they say nothing about the user or the machine.
+constexpr char kUserAgent[] = "Zentaro";
+constexpr char kAcceptLanguage[] = "*";
+
+// The key of this product's machine identifier. Changing it changes every
+// machine's identifier.
 constexpr std::array<unsigned char, 16> kMachineGuidKey{
     0xf0, 0xcc, 0x5e, 0xc2, 0x38, 0xd1, 0xe9, 0x40, 0x49, 0x7e, 0xe6, 0x72, 0xdf, 0x33, 0x0c, 0x09};
 
@@ -71,6 +78,41 @@ QString DecodeBody(const QByteArray& body, const QByteArray& contentType) {
     return utf8.decode(body);
 }
 
+// A request body that can be read once only. When a reply breaks off, Qt's
+// client sends the request again if it can rewind the body; a POST that was
+// perhaps taken must not go twice, so this body refuses to rewind and the
+// attempt fails instead.
+class OneShotBody : public QIODevice {
+public:
+    explicit OneShotBody(QByteArray data) : data_(std::move(data)) { open(QIODevice::ReadOnly); }
+    bool isSequential() const override { return true; }
+    bool reset() override { return false; }
+    qint64 bytesAvailable() const override {
+        return data_.size() - offset_ + QIODevice::bytesAvailable();
+    }
+
+protected:
+    qint64 readData(char* out, qint64 maxSize) override {
+        const qint64 count = std::min(maxSize, data_.size() - offset_);
+        std::memcpy(out, data_.constData() + offset_, static_cast<size_t>(count));
+        offset_ += count;
+        return count;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray data_;
+    qint64 offset_ = 0;
+};
+
+// The bytes of a reply's headers as they were received, near enough.
+qint64 HeaderBytes(const QNetworkReply& reply) {
+    qint64 bytes = 0;
+    for (const QNetworkReply::RawHeaderPair& header : reply.rawHeaderPairs())
+        bytes += header.first.size() + header.second.size() + 4; // ": " and CR LF
+    return bytes;
+}
+
 } // namespace
 
 // --- Cancellation
@@ -109,6 +151,7 @@ PostResult PostForm(const QString& address, const QStringList& fields, int timeo
         return result;
     }
 
+    const QByteArray form = EncodeFormBody(fields);
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       https ? QByteArrayLiteral("application/x-www-form-urlencoded; charset=UTF-8")
@@ -118,8 +161,15 @@ PostResult PostForm(const QString& address, const QStringList& fields, int timeo
     // HTTP/1.1 only: "Connection" is not a header HTTP/2 may carry.
     request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
     // Counted from the start and again after each transfer of data: it bounds the
-    // connection as well as every wait for the reply.
+    // connection as well as every wait for the reply. The deadline below bounds
+    // the whole attempt.
     request.setTransferTimeout(timeoutMs);
+    // The body is sent straight from a device that cannot be rewound (see
+    // OneShotBody); without a length Qt would buffer it and so could send it again.
+    request.setHeader(QNetworkRequest::ContentLengthHeader, form.size());
+    request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
+    request.setRawHeader("User-Agent", kUserAgent);
+    request.setRawHeader("Accept-Language", kAcceptLanguage);
     if (https) {
         request.setRawHeader("Connection", "close");
         if (!extraTrust.isEmpty()) {
@@ -135,7 +185,9 @@ PostResult PostForm(const QString& address, const QStringList& fields, int timeo
     // One client per request, gone when it returns; nothing is kept between requests.
     QNetworkAccessManager client;
     client.setAutoDeleteReplies(false);
+    OneShotBody upload(form);
     QByteArray body;
+    qint64 headerBytes = 0;
     bool tooLarge = false;
     // Our connections are dropped here, on this thread, before the reply goes;
     // left to the reply's end, the client's own thread may free them later.
@@ -143,16 +195,35 @@ PostResult PostForm(const QString& address, const QStringList& fields, int timeo
         QObject::disconnect(r, nullptr, nullptr, nullptr);
         delete r;
     };
-    std::unique_ptr<QNetworkReply, decltype(release)> reply(
-        client.post(request, EncodeFormBody(fields)), release);
-    QObject::connect(reply.get(), &QNetworkReply::readyRead, reply.get(), [&] {
-        body += reply->readAll();
-        if (body.size() > kMaxReplyBytes && !tooLarge) {
+    std::unique_ptr<QNetworkReply, decltype(release)> reply(client.post(request, &upload), release);
+    // Headers and body together: the headers count once they are complete.
+    const auto limit = [&] {
+        if (headerBytes + body.size() > kMaxReplyBytes && !tooLarge) {
             tooLarge = true;
             reply->abort();
         }
+    };
+    QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, reply.get(), [&] {
+        headerBytes = HeaderBytes(*reply);
+        limit();
+    });
+    QObject::connect(reply.get(), &QNetworkReply::readyRead, reply.get(), [&] {
+        body += reply->readAll();
+        limit();
     });
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+
+    // Data that keeps trickling in restarts the transfer time-out; the attempt as
+    // a whole may take no longer than the time to connect plus the time to reply.
+    const int deadlineMs = 2 * timeoutMs;
+    bool overdue = false;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, reply.get(), [&] {
+        overdue = true;
+        reply->abort();
+    });
+    deadline.start(deadlineMs);
 
     // A cancellation is looked for from this thread's own loop, so that nothing
     // crosses between threads but the flag.
@@ -174,9 +245,14 @@ PostResult PostForm(const QString& address, const QStringList& fields, int timeo
         result.error = QStringLiteral("Operation canceled");
         return result;
     }
+    if (overdue) {
+        result.error = QStringLiteral("No complete reply within %1 ms").arg(deadlineMs);
+        return result;
+    }
     if (!tooLarge && reply->isOpen())
         body += reply->readAll();
-    if (tooLarge || body.size() > kMaxReplyBytes) {
+    headerBytes = std::max(headerBytes, HeaderBytes(*reply));
+    if (tooLarge || headerBytes + body.size() > kMaxReplyBytes) {
         result.error = QStringLiteral("The reply is larger than %1 bytes").arg(kMaxReplyBytes);
         return result;
     }
@@ -185,6 +261,11 @@ PostResult PostForm(const QString& address, const QStringList& fields, int timeo
     const bool statusReply = https &&
                              reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid() &&
                              IsStatusError(error);
+    if (error == QNetworkReply::ContentReSendError) {
+        // Qt wanted to send the request again (see OneShotBody).
+        result.error = QStringLiteral("The connection broke off before the reply was complete");
+        return result;
+    }
     if (error != QNetworkReply::NoError && !statusReply) {
         result.error = reply->errorString();
         return result;

@@ -6,10 +6,12 @@
 #include "support/fakeonline.h"
 #include "testserver.h"
 
+#include <QLocale>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSslCertificate>
 #include <QTest>
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -21,6 +23,16 @@ using zentaro::testing::TestServer;
 namespace {
 
 constexpr int kTestTimeoutMs = 5000;
+using Fault = TestServer::Answer::Fault;
+
+// German formats and language from the start, before Qt reads the environment:
+// nothing of them may reach the server.
+const bool kGermanEnvironment = [] {
+    qputenv("LC_ALL", "de_DE.UTF-8");
+    qputenv("LANG", "de_DE.UTF-8");
+    qputenv("LANGUAGE", "de_DE");
+    return true;
+}();
 
 QList<QSslCertificate> Trust() {
     return QSslCertificate::fromData(TestServer::trustedCertificatePem());
@@ -29,6 +41,7 @@ QList<QSslCertificate> Trust() {
 } // namespace
 
 Q_DECLARE_METATYPE(TestServer::Answer)
+Q_DECLARE_METATYPE(TestServer::Answer::Fault)
 
 class TestOnlineProtocol : public QObject {
     Q_OBJECT
@@ -45,6 +58,10 @@ private slots:
     void httpsErrorStatusIsTheReply();
     void bothAttemptsFail();
     void cancellationEndsAWaitingRequest();
+    void brokenReplyIsNotSentAgain_data();
+    void brokenReplyIsNotSentAgain();
+    void deadlineEndsAnEndlessReply_data();
+    void deadlineEndsAnEndlessReply();
     void replyLines_data();
     void replyLines();
     void replyTag_data();
@@ -87,12 +104,25 @@ void TestOnlineProtocol::formBody() {
 
 void TestOnlineProtocol::requestsAsTheServerSeesThem_data() {
     QTest::addColumn<QString>("scheme");
-    QTest::newRow("https") << "https";
-    QTest::newRow("http") << "http";
+    QTest::addColumn<QByteArrayList>("headers");
+    // Nothing but what the exchange needs, whatever the user's locale: the
+    // client's own language and user-agent defaults are replaced by fixed values.
+    QTest::newRow("https") << "https"
+                           << QByteArrayList{"accept-encoding", "accept-language", "connection",
+                                             "content-length",  "content-type",    "host",
+                                             "user-agent"};
+    QTest::newRow("http") << "http"
+                          << QByteArrayList{"accept-encoding", "accept-language", "connection",
+                                            "content-length",  "content-type",    "host",
+                                            "user-agent"};
 }
 
 void TestOnlineProtocol::requestsAsTheServerSeesThem() {
     QFETCH(QString, scheme);
+    QFETCH(QByteArrayList, headers);
+    QVERIFY(kGermanEnvironment);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const auto english = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
     TestServer server;
     QVERIFY(server.start());
     const QStringList fields{"cmd=check",   QString::fromUtf8("appname=KESTRIX - Zentaro"),
@@ -119,8 +149,19 @@ void TestOnlineProtocol::requestsAsTheServerSeesThem() {
     QCOMPARE(request.headers.value("content-type"),
              https ? QByteArray("application/x-www-form-urlencoded; charset=UTF-8")
                    : QByteArray("application/x-www-form-urlencoded"));
-    if (https)
-        QCOMPARE(request.headers.value("connection").toLower(), QByteArray("close"));
+    QCOMPARE(request.headers.value("connection").toLower(),
+             https ? QByteArray("close") : QByteArray("keep-alive"));
+    QByteArrayList names;
+    for (const QByteArray& name : request.headerNames)
+        names << name.toLower();
+    std::sort(names.begin(), names.end());
+    QCOMPARE(names, headers);
+    QCOMPARE(request.headers.value("host"), server.host().toLatin1());
+    QCOMPARE(request.headers.value("content-length"), QByteArray::number(request.body.size()));
+    QCOMPARE(request.headers.value("user-agent"), QByteArray("Zentaro"));
+    QCOMPARE(request.headers.value("accept-language"), QByteArray("*"));
+    // Whatever this build of Qt can unpack: the same for every user.
+    QVERIFY(request.headers.value("accept-encoding").contains("gzip"));
 }
 
 void TestOnlineProtocol::replies_data() {
@@ -169,9 +210,13 @@ void TestOnlineProtocol::replies_data() {
     TestServer::Answer big;
     big.body = QByteArray(kMaxReplyBytes + 1, 'x');
     QTest::newRow("over 1 MiB") << "https" << big << kTestTimeoutMs << false << "";
+    // The headers count as well.
     big.body.chop(1);
-    QTest::newRow("exactly 1 MiB")
-        << "http" << big << kTestTimeoutMs << true << QString(kMaxReplyBytes, u'x');
+    QTest::newRow("1 MiB of body and its headers")
+        << "http" << big << kTestTimeoutMs << false << "";
+    big.body.chop(1024);
+    QTest::newRow("1 MiB with the headers")
+        << "http" << big << kTestTimeoutMs << true << QString(kMaxReplyBytes - 1024, u'x');
     TestServer::Answer bomb;
     bomb.gzip = true;
     bomb.body = QByteArray(8 * kMaxReplyBytes, '\0');
@@ -228,7 +273,7 @@ void TestOnlineProtocol::httpsRefusedFallsBackToHttp() {
     QVERIFY(server.start());
     server.tls = TestServer::Tls::Refused;
     server.respond = [](const TestServer::Request& r) {
-        return TestServer::Answer{200, "text/plain", "reached " + r.path};
+        return TestServer::Answer::Reply(200, "text/plain", "reached " + r.path);
     };
     ServerAccess access{server.host(), kTestTimeoutMs, Trust()};
     const QStringList fields{"cmd=feedback", "feedback=a b"};
@@ -245,7 +290,7 @@ void TestOnlineProtocol::httpsErrorStatusIsTheReply() {
     TestServer server;
     QVERIFY(server.start());
     server.respond = [](const TestServer::Request&) {
-        return TestServer::Answer{500, "text/html", "<h1>Error</h1>"};
+        return TestServer::Answer::Reply(500, "text/html", "<h1>Error</h1>");
     };
     const ExchangeResult result =
         Exchange({server.host(), kTestTimeoutMs, Trust()}, kCheckPath, {"cmd=check"}, 10000);
@@ -259,7 +304,7 @@ void TestOnlineProtocol::bothAttemptsFail() {
     QVERIFY(server.start());
     server.tls = TestServer::Tls::Refused;
     server.respond = [](const TestServer::Request&) {
-        return TestServer::Answer{503, "text/plain", "busy"};
+        return TestServer::Answer::Reply(503, "text/plain", "busy");
     };
     const ExchangeResult result =
         Exchange({server.host(), kTestTimeoutMs, Trust()}, kCheckPath, {"cmd=check"}, 10000);
@@ -272,7 +317,7 @@ void TestOnlineProtocol::bothAttemptsFail() {
 void TestOnlineProtocol::cancellationEndsAWaitingRequest() {
     TestServer server;
     QVERIFY(server.start());
-    server.respond = [](const TestServer::Request&) { return TestServer::Answer{.hang = true}; };
+    server.respond = [](const TestServer::Request&) { return TestServer::Answer::Hang(); };
     Cancellation cancellation;
     std::optional<ExchangeResult> result;
     std::atomic<bool> finished{false};
@@ -294,6 +339,81 @@ void TestOnlineProtocol::cancellationEndsAWaitingRequest() {
     QVERIFY(result && !result->reply);
     QCOMPARE(server.requests.size(), 1); // no second attempt after the cancellation
     QVERIFY(cancellation.Cancelled());
+}
+
+void TestOnlineProtocol::brokenReplyIsNotSentAgain_data() {
+    QTest::addColumn<Fault>("fault");
+    QTest::newRow("cut off in the headers") << Fault::CutHeaders;
+    QTest::newRow("no status line") << Fault::Garbage;
+    QTest::newRow("closed without a reply") << Fault::Drop;
+}
+
+// A POST that went out may have been taken: however its reply breaks off, each
+// attempt sends it once, and the exchange twice in all.
+void TestOnlineProtocol::brokenReplyIsNotSentAgain() {
+    QFETCH(Fault, fault);
+    TestServer server;
+    QVERIFY(server.start());
+    server.respond = [fault](const TestServer::Request&) {
+        TestServer::Answer answer;
+        answer.fault = fault;
+        return answer;
+    };
+    for (const QString scheme : {"https", "http"}) {
+        server.requests.clear();
+        const PostResult result = PostForm(scheme + "://" + server.host() + "/php/feedback.php",
+                                           {"cmd=feedback"}, kTestTimeoutMs, Trust());
+        QVERIFY(!result.ok);
+        QVERIFY(!result.error.isEmpty());
+        QCOMPARE(server.requests.size(), 1);
+        QCOMPARE(server.requests[0].tls, scheme == "https");
+    }
+
+    server.requests.clear();
+    const ExchangeResult exchange = Exchange({server.host(), kTestTimeoutMs, Trust()},
+                                             kFeedbackPath, {"cmd=feedback"}, kFeedbackTimeoutMs);
+    QVERIFY(!exchange.reply);
+    QVERIFY(exchange.httpsFailure && exchange.httpFailure);
+    QCOMPARE(server.requests.size(), 2);
+    QVERIFY(server.requests[0].tls);
+    QVERIFY(!server.requests[1].tls);
+}
+
+void TestOnlineProtocol::deadlineEndsAnEndlessReply_data() {
+    QTest::addColumn<Fault>("fault");
+    QTest::newRow("endless headers") << Fault::EndlessHeaders;
+    QTest::newRow("one byte at a time") << Fault::Trickle;
+}
+
+// Data that keeps coming restarts the wait for the next piece, but not the
+// attempt's deadline: connection time-out plus response time-out.
+void TestOnlineProtocol::deadlineEndsAnEndlessReply() {
+    QFETCH(Fault, fault);
+    TestServer server;
+    QVERIFY(server.start());
+    server.respond = [fault](const TestServer::Request&) {
+        TestServer::Answer answer;
+        answer.fault = fault;
+        answer.body = QByteArray(1000, 'x'); // trickled, almost a minute
+        return answer;
+    };
+    const ServerAccess access{server.host(), 300, Trust()};
+    Cancellation cancellation;
+    std::optional<ExchangeResult> result;
+    std::atomic<bool> finished{false};
+    std::thread worker([&] {
+        result = Exchange(access, kCheckPath, {"cmd=check"}, kCheckTimeoutMs, &cancellation);
+        finished = true;
+    });
+    const auto stop = qScopeGuard([&] {
+        cancellation.Cancel(); // on a failed check, so that the thread ends
+        worker.join();
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(finished, 10000);
+    QVERIFY(!cancellation.Cancelled());
+    QVERIFY(result && !result->reply);
+    QVERIFY(result->httpsFailure && result->httpFailure);
+    QCOMPARE(server.requests.size(), 2);
 }
 
 void TestOnlineProtocol::replyLines_data() {

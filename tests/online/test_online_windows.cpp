@@ -126,6 +126,9 @@ private slots:
     void feedbackInvalidEmail();
     void feedbackHttpsFailsHttpDelivers();
     void feedbackStaysWhileSending();
+    void feedbackBrokenReplyPostedOncePerAttempt_data();
+    void feedbackBrokenReplyPostedOncePerAttempt();
+    void feedbackTricklingServerEndsInTime();
     void feedbackEsc_data();
     void feedbackEsc();
 };
@@ -428,7 +431,7 @@ void TestOnlineWindows::feedbackSent() {
     QFETCH(bool, delivered);
     Feedback f;
     f.server.respond = [reply](const TestServer::Request&) {
-        return TestServer::Answer{200, "text/plain", reply};
+        return TestServer::Answer::Reply(200, "text/plain", reply);
     };
     f.form->show();
     if (!choice.isEmpty())
@@ -527,7 +530,7 @@ void TestOnlineWindows::feedbackHttpsFailsHttpDelivers() {
     // delivers the same fields.
     Feedback f(std::nullopt);
     f.server.respond = [](const TestServer::Request& r) {
-        TestServer::Answer answer{200, "text/plain", "OK"};
+        TestServer::Answer answer = TestServer::Answer::Reply(200, "text/plain", "OK");
         answer.hang = r.tls;
         return answer;
     };
@@ -551,7 +554,7 @@ void TestOnlineWindows::feedbackHttpsFailsHttpDelivers() {
 void TestOnlineWindows::feedbackStaysWhileSending() {
     Feedback f(400);
     f.server.tls = TestServer::Tls::Refused;
-    f.server.respond = [](const TestServer::Request&) { return TestServer::Answer{.hang = true}; };
+    f.server.respond = [](const TestServer::Request&) { return TestServer::Answer::Hang(); };
     f.form->show();
     f.memo()->setPlainText("Hello");
     bool sendingSeen = false;
@@ -576,6 +579,63 @@ void TestOnlineWindows::feedbackStaysWhileSending() {
     QVERIFY(f.form && f.form->isVisible());
     QVERIFY(!f.form->sending());
     QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+void TestOnlineWindows::feedbackBrokenReplyPostedOncePerAttempt_data() {
+    QTest::addColumn<int>("fault");
+    QTest::newRow("cut off in the headers") << int(TestServer::Answer::Fault::CutHeaders);
+    QTest::newRow("no status line") << int(TestServer::Answer::Fault::Garbage);
+    QTest::newRow("closed without a reply") << int(TestServer::Answer::Fault::Drop);
+}
+
+// One click, one post over HTTPS and one over HTTP, however the replies break off;
+// then the failure, which invites the user to try again.
+void TestOnlineWindows::feedbackBrokenReplyPostedOncePerAttempt() {
+    QFETCH(int, fault);
+    Feedback f;
+    f.server.respond = [fault](const TestServer::Request&) {
+        TestServer::Answer answer;
+        answer.fault = TestServer::Answer::Fault(fault);
+        return answer;
+    };
+    f.form->show();
+    f.memo()->setPlainText("Once, please");
+    QString title;
+    ModalDriver<QMessageBox> box([&](QMessageBox* b) {
+        title = b->windowTitle();
+        b->accept();
+    });
+    QTest::mouseClick(f.send(), Qt::LeftButton);
+    QVERIFY2(box.ok(), box.failure());
+    QCOMPARE(title, QStringLiteral("Failure"));
+    QCOMPARE(f.server.requests.size(), 2);
+    QVERIFY(f.server.requests[0].tls);
+    QVERIFY(!f.server.requests[1].tls);
+    QVERIFY(f.form && f.form->isVisible());
+}
+
+// A server that answers one byte at a time holds each attempt no longer than its
+// deadline; the window then reports the failure and takes input again.
+void TestOnlineWindows::feedbackTricklingServerEndsInTime() {
+    Feedback f(300);
+    f.server.respond = [](const TestServer::Request&) {
+        TestServer::Answer answer;
+        answer.body = QByteArray(300, ' ') + "OK";
+        answer.fault = TestServer::Answer::Fault::Trickle; // some 15 seconds each
+        return answer;
+    };
+    f.form->show();
+    f.memo()->setPlainText("Slowly");
+    QString title;
+    ModalDriver<QMessageBox> box([&](QMessageBox* b) {
+        title = b->windowTitle();
+        b->accept();
+    });
+    QTest::mouseClick(f.send(), Qt::LeftButton);
+    QVERIFY2(box.ok(), box.failure());
+    QCOMPARE(title, QStringLiteral("Failure"));
+    QCOMPARE(f.server.requests.size(), 2);
+    QVERIFY(!f.form->sending());
 }
 
 void TestOnlineWindows::feedbackEsc_data() {

@@ -4,6 +4,7 @@
 #include <QSslCertificate>
 #include <QSslKey>
 #include <QSslSocket>
+#include <QTimer>
 #include <QUrl>
 #include <array>
 
@@ -84,8 +85,10 @@ private:
         server_.requests.append(request_);
         const TestServer::Answer answer = server_.respond
                                               ? server_.respond(request_)
-                                              : TestServer::Answer{200, "text/plain", "OK"};
+                                              : TestServer::Answer::Reply(200, "text/plain", "OK");
         if (answer.hang)
+            return;
+        if (BreakOff(answer.fault))
             return;
         const QByteArray body = answer.gzip ? Gzip(answer.body) : answer.body;
         QByteArray response =
@@ -98,8 +101,64 @@ private:
         response += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
         response += "Connection: close\r\n\r\n";
         response += body;
+        if (answer.fault == TestServer::Answer::Fault::Trickle) {
+            // The head at once, so that every later byte is progress of the body.
+            const qsizetype head = response.size() - body.size();
+            Drip([response, head](int n) {
+                return n == 0 ? response.left(head) : response.mid(head + n - 1, 1);
+            });
+            return;
+        }
         socket_->write(response);
         socket_->disconnectFromHost();
+    }
+
+    // The faults that end an answer early. False when the answer goes on as usual.
+    bool BreakOff(TestServer::Answer::Fault fault) {
+        using Fault = TestServer::Answer::Fault;
+        switch (fault) {
+        case Fault::None:
+        case Fault::Trickle:
+            return false;
+        case Fault::CutHeaders:
+            socket_->write("HTTP/1.1 200 OK\r\nContent-Ty");
+            socket_->disconnectFromHost();
+            return true;
+        case Fault::Garbage:
+            socket_->write("NONSENSE\r\n\r\n");
+            socket_->disconnectFromHost();
+            return true;
+        case Fault::Drop:
+            socket_->abort();
+            deleteLater();
+            return true;
+        case Fault::EndlessHeaders:
+            Drip([](int n) {
+                return n == 0 ? QByteArray("HTTP/1.1 200 OK\r\n")
+                              : "X-Filler-" + QByteArray::number(n) + ": " + QByteArray(64, 'x') +
+                                    "\r\n";
+            });
+            return true;
+        }
+        return false;
+    }
+
+    // Writes piece(0) now and piece(n) 50 ms after piece(n - 1), until a piece is
+    // empty (then the connection closes) or the client goes.
+    void Drip(std::function<QByteArray(int)> piece) {
+        socket_->write(piece(0));
+        auto* timer = new QTimer(this);
+        timer->setInterval(50);
+        connect(timer, &QTimer::timeout, this, [this, timer, piece, n = 1]() mutable {
+            const QByteArray next = piece(n++);
+            if (next.isEmpty()) {
+                timer->stop();
+                socket_->disconnectFromHost();
+                return;
+            }
+            socket_->write(next);
+        });
+        timer->start();
     }
 
     // Whether the buffer holds the whole request; fills request_ when it does.
@@ -112,11 +171,14 @@ private:
         request_.method = start.value(0);
         request_.path = start.value(1);
         request_.headers.clear();
+        request_.headerNames.clear();
         for (qsizetype i = 1; i < lines.size(); ++i) {
             const qsizetype colon = lines[i].indexOf(':');
-            if (colon > 0)
+            if (colon > 0) {
+                request_.headerNames.append(lines[i].left(colon).trimmed());
                 request_.headers.insert(lines[i].left(colon).trimmed().toLower(),
                                         lines[i].mid(colon + 1).trimmed());
+            }
         }
         const qsizetype length = request_.headers.value("content-length", "0").toLongLong();
         if (buffer_.size() - (headerEnd + 4) < length)

@@ -24,6 +24,7 @@ public:
         QByteArray method;
         QByteArray path;
         QMap<QByteArray, QByteArray> headers; // names in lower case
+        QList<QByteArray> headerNames;        // as sent, in order
         QByteArray body;
         // The body's form fields, decoded, in order.
         QList<QPair<QString, QString>> fields;
@@ -38,6 +39,32 @@ public:
         QByteArray extraHeaders; // whole header lines, each ending in CR LF
         bool gzip = false;       // sent gzip-compressed, marked as such
         bool hang = false;       // read the request, never answer
+        // Ways of breaking off an answer once the request is read.
+        enum class Fault {
+            None,
+            CutHeaders,     // the status line and half a header, then the connection closes
+            Garbage,        // a line that is no status line, then the connection closes
+            Drop,           // the connection closes without a byte, as after a reset
+            EndlessHeaders, // the status line, then header lines for ever, one each 50 ms
+            Trickle,        // the head at once, then the body one byte each 50 ms
+        };
+        Fault fault = Fault::None;
+
+        // status with body of contentType; the rest as usual. (A function, not an
+        // aggregate initializer, so that no member goes without its default.)
+        static Answer Reply(int status, QByteArray contentType, QByteArray body) {
+            Answer answer;
+            answer.status = status;
+            answer.contentType = std::move(contentType);
+            answer.body = std::move(body);
+            return answer;
+        }
+        // The request is read and never answered.
+        static Answer Hang() {
+            Answer answer;
+            answer.hang = true;
+            return answer;
+        }
     };
 
     // How the TLS handshake goes.
