@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Checks that every C++ file in the repository is formatted as .clang-format
+# says (clang-format 14, as Debian 12 has it). --fix rewrites those that are not.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+fix=0
+case "${1:-}" in
+  --fix) fix=1 ;;
+  "") ;;
+  *) echo "usage: $0 [--fix]" >&2; exit 2 ;;
+esac
+
+formatter="${CLANG_FORMAT:-clang-format}"
+if ! command -v "$formatter" >/dev/null; then
+  echo "$formatter is not installed (Debian: apt-get install clang-format)" >&2
+  exit 2
+fi
+
+mapfile -t files < <(git ls-files '*.cpp' '*.h')
+if [ "$fix" -eq 1 ]; then
+  "$formatter" -i "${files[@]}"
+  exit 0
+fi
+
+offenders=()
+for f in "${files[@]}"; do
+  if ! "$formatter" --dry-run --Werror "$f" >/dev/null 2>&1; then
+    offenders+=("$f")
+  fi
+done
+if [ ${#offenders[@]} -ne 0 ]; then
+  echo "Not formatted (run scripts/check-format.sh --fix):" >&2
+  printf '  %s\n' "${offenders[@]}" >&2
+  exit 1
+fi
+echo "All ${#files[@]} C++ files are formatted."
