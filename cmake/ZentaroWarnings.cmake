@@ -6,6 +6,7 @@
 # members defaults, and naming only the first few is how they are meant to be
 # filled).
 include_guard(GLOBAL)
+include(ZentaroTargets)
 
 option(ZENTARO_WERROR "Treat compiler warnings as errors" OFF)
 
@@ -17,21 +18,11 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
         $<$<BOOL:${ZENTARO_WERROR}>:-Werror>)
 endif()
 
-function(_zentaro_all_targets dir out)
-    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
-    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
-    foreach(sub IN LISTS subdirs)
-        _zentaro_all_targets(${sub} more)
-        list(APPEND targets ${more})
-    endforeach()
-    set(${out} ${targets} PARENT_SCOPE)
-endfunction()
-
 # Called once, after every folder has been added: every library, program and
 # test of the tree links the warnings, privately, so that they never pass on to
 # a target's users.
 function(zentaro_apply_warnings)
-    _zentaro_all_targets(${CMAKE_SOURCE_DIR} targets)
+    _zentaro_targets_below(${CMAKE_SOURCE_DIR} targets)
     foreach(t IN LISTS targets)
         get_target_property(type ${t} TYPE)
         get_target_property(imported ${t} IMPORTED)
