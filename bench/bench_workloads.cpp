@@ -1,7 +1,7 @@
 // Speed of the six workloads, each beside a minimal hand-written loop of the
 // same shape, the cost of the stop/progress checks, and multi-core efficiency.
 //
-//   build/bench/bench_workloads --benchmark_repetitions=5 \
+//   build/bench/bench_workloads --benchmark_repetitions=5
 //       --benchmark_report_aggregates_only=true
 //
 // "ns/iter" is nanoseconds per loop iteration; compare each BM_Workload/<kind>

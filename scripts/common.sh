@@ -6,12 +6,12 @@ ZENTARO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # Everything the build, the tests and the benchmarks need from Debian 12
 # (a font so that offscreen window tests measure real text; the desktop-entry
-# checker of the installation test).
+# checker of the installation test; the formatter of the format check).
 ZENTARO_PACKAGES=(
   build-essential cmake ninja-build pkg-config clang
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev
   libpcre2-dev libicu-dev libbenchmark-dev nlohmann-json3-dev
-  fonts-dejavu-core desktop-file-utils
+  fonts-dejavu-core desktop-file-utils clang-format
 )
 
 zentaro_install_deps() {
@@ -30,19 +30,33 @@ zentaro_install_deps() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
-# Build directory and cache settings follow ZENTARO_SANITIZE (address | thread | empty).
+# The build folders are those of CMakePresets.json: ZENTARO_SANITIZE picks the
+# preset (empty: default in build/, address: asan in build-address/, thread:
+# tsan in build-thread/). ZENTARO_WERROR=1 turns warnings into errors.
 zentaro_build() {
   local san="${ZENTARO_SANITIZE:-}"
-  local dir="$ZENTARO_ROOT/build"
-  local type="RelWithDebInfo"
-  if [ -n "$san" ]; then
-    case "$san" in
-      address|thread) ;;
-      *) echo "ZENTARO_SANITIZE must be 'address' or 'thread', not '$san'" >&2; exit 2 ;;
-    esac
-    dir="$ZENTARO_ROOT/build-$san"
+  local preset
+  case "$san" in
+    "") preset=default ;;
+    address) preset=asan ;;
+    thread) preset=tsan ;;
+    *) echo "ZENTARO_SANITIZE must be 'address' or 'thread', not '$san'" >&2; exit 2 ;;
+  esac
+  local werror=OFF
+  if [ "${ZENTARO_WERROR:-0}" = 1 ]; then werror=ON; fi
+  cd "$ZENTARO_ROOT"
+  cmake --preset "$preset" -DZENTARO_WERROR="$werror"
+  cmake --build --preset "$preset" --parallel "$(nproc)"
+  ZENTARO_BUILD_DIR="$(zentaro_preset_dir "$preset")"
+}
+
+# The binary folder a configure preset names, read from CMakePresets.json.
+zentaro_preset_dir() {
+  local dir
+  dir="$(sed -n "/\"name\": \"$1\"/,/binaryDir/s/.*\"binaryDir\": \"\\\${sourceDir}\/\([^\"]*\)\".*/\1/p" \
+    "$ZENTARO_ROOT/CMakePresets.json" | head -n 1)"
+  if [ -z "$dir" ]; then
+    dir="build"
   fi
-  ZENTARO_BUILD_DIR="$dir"
-  cmake -S "$ZENTARO_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DZENTARO_SANITIZE="$san"
-  cmake --build "$dir" --parallel "$(nproc)"
+  echo "$ZENTARO_ROOT/$dir"
 }

@@ -79,9 +79,11 @@ QPixmap RenderPicture(const QString& path, QSize size, qreal ratio, bool keepPro
 } // namespace
 
 void ShowMenuBelowButton(QAbstractButton* button, QMenu* menu, const TickCount& tickCount) {
+    if (!button || !menu)
+        return; // nothing to show, or nothing to show it below
     const auto now = [&] { return tickCount ? tickCount() : SteadyTicks(); };
     MenuMemory& last = LastMenu();
-    if (button && last.button == button && last.menu == menu &&
+    if (last.button == button && last.menu == menu &&
         static_cast<std::uint32_t>(now() - last.closedAt) < kReopenGuardMs) {
         last.button = nullptr;
         last.menu = nullptr;

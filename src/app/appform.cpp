@@ -1,6 +1,7 @@
 #include "app/appform.h"
 
 #include "about/aboutbox.h"
+#include "app/application.h"
 #include "app/queuedposter.h"
 #include "app/shellrules.h"
 #include "appfonts.h"
@@ -14,9 +15,9 @@
 #include "online/feedback.h"
 #include "online/newversion.h"
 #include "online/updatecheck.h"
+#include "settings/settingsstore.h"
 #include "share/report.h"
 #include "share/shareform.h"
-#include "settings/settingsstore.h"
 #include "share/sharelinks.h"
 #include "sysinfo/processorinfo.h"
 #include "ui_appform.h"
@@ -154,8 +155,8 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget* parent)
     connect(stop, &QShortcut::activated, this, &TAppForm::StopRun);
 
     poster_ = std::make_shared<QueuedPoster>(this);
-    updateCheck_ = std::make_unique<online::UpdateCheck>(
-        env_.online, FromStd(env_.serverHost), FromStd(env_.testing.settingsFile));
+    updateCheck_ = std::make_unique<online::UpdateCheck>(env_.online, FromStd(env_.serverHost),
+                                                         FromStd(env_.testing.settingsFile));
     if (env_.systemInfo)
         workers_ = std::max<std::uint32_t>(1, env_.systemInfo->Basic().logicalProcessors);
     if (env_.clockSpeed)
@@ -225,15 +226,6 @@ void TAppForm::FormCreate() {
 }
 
 void TAppForm::FormDestroy() {}
-
-void TAppForm::ShowDefaultError(const QString& message) {
-    QString text = message;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text,
-                    QMessageBox::Ok);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
-}
 
 void TAppForm::SetValue(QLabel* label, const QString& text) {
     label->setText(text);
@@ -610,11 +602,10 @@ void TAppForm::UpdateNotifications1Click() {
 }
 
 void TAppForm::SendFeedback1Click() {
-    auto* form =
-        new online::TFeedbackForm({FromStd(identity_.AppProductName), FromStd(identity_.AppTitle),
-                                   FromStd(identity_.AppVersion),
-                                   env_.online.Server(FromStd(env_.serverHost))},
-                                  this);
+    auto* form = new online::TFeedbackForm(
+        {FromStd(identity_.AppProductName), FromStd(identity_.AppTitle),
+         FromStd(identity_.AppVersion), env_.online.Server(FromStd(env_.serverHost))},
+        this);
     form->exec(); // it frees itself when it closes
 }
 

@@ -31,6 +31,47 @@ class QueuedPoster;
 
 // The main window: processor facts at the top, the test and its results in the
 // middle, the rating bar at the bottom. It lives for the whole program.
+//
+// The controls keep the form designer's names; handlers are named after control and event.
+//   Panel2                  the top area, the processor facts; captions Label8, Label1, Label16,
+//                           Label18, Label21 ("CPU Name:" ... "Current Speed:")
+//   Label9                  processor name, shrunk to fit 400 px at 96 DPI
+//   Label2                  architecture word
+//   Label17                 number of logical processors
+//   Label19                 base speed ("3600 MHz" or "Unknown")
+//   Label20 / Label21       current speed / its caption; hidden until the first sample
+//   GroupBox1               the "TEST" group, between the top area and the rating bar; captions
+//                           Label3, Label4, Label5, Label10
+//   SpinEdit1               test length, 1 to 99,999
+//   Button1 / Button2       "Test Single-Core" / "Test Multi-Core"
+//   Label6                  elapsed time of the last run; greyed "Not tested" before the first
+//   Label7                  single-core speed; enabled means a single-core result exists
+//   Label11                 multi-core speed, the same way
+//   ButtonShare             the export window       } hidden until the first
+//   ButtonTwitter           the X share page        } completed run
+//   ButtonFacebook          the Facebook share page }
+//   Panel5                  the rating bar along the bottom edge, hidden until the first rating
+//   Image1                  the red-to-green gradient, stretched over the bar
+//   Image2                  the grey cover over the gradient's right-hand part: slower, wider
+//   LabelPercent            the rating word ("Very Bad" to "Excellent"), not a percentage
+//   RunProgress             the progress line of a long run (made in code)
+//   MainMenu1               the menu bar
+//   File1                   RunasAdministrator1 (restart elevated; hidden with its separator N1
+//                           when already elevated), N1, Exit1
+//   Settings1 > estType1    "Test Type" (the name lacks its T): Default1, IntegerArithmetic1,
+//                           FloatingPointArithmetic1, rigonometric1 (Trigonometric),
+//                           BranchPredictionandControl1, BitwiseLogic1
+//   Help1                   Help2 ("Online Help", F1), N3 (separator), UpdateNotifications1 (the
+//                           update switch, disabled until the check has finished),
+//                           UpdateNotificationsBar (separator), Language1 (language window),
+//                           SendFeedback1 (feedback window), About1 (About window)
+//   TimerMhz                every second: samples the current speed until a sample fails
+//   TimerChecker            every second: starts the update check on its first tick, then asks
+//                           whether it is done; once done, enables UpdateNotifications1, shows
+//                           the notice if one is due, and stops
+// Turkish method names: SonucRenkHesapla(HizDegeri) "work out the result's colour" (rates a speed
+// value: cover and word), KacMhzOlc "measure how many MHz" (one current-speed sample),
+// HighDPIGradientYukle "load the high-DPI gradient" (draws it once at the screen's resolution).
 class TAppForm : public QMainWindow {
     Q_OBJECT
 
@@ -98,7 +139,6 @@ private:
     void StopRun();
     void ShowProgress();
     void LayOutTestArea();
-    void ShowDefaultError(const QString& message);
     void SetValue(QLabel* label, const QString& text);
 
     std::unique_ptr<Ui::TAppForm> ui;

@@ -1,5 +1,6 @@
 // zentaro: the benchmark's window.
 #include "app/appform.h"
+#include "app/application.h"
 #include "app/systemenvironment.h"
 #include "appfonts.h"
 #include "platform/instancemarker.h"
@@ -9,7 +10,7 @@
 int main(int argc, char** argv) {
     // Marks that a copy runs; a second copy starts all the same.
     const auto marker = zentaro::platform::CreateInstanceMarker("KESTRIX_Zentaro");
-    QApplication application(argc, argv);
+    zentaro::app::ZentaroApplication application(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("Zentaro"));
     // The window's layout was made for Tahoma's metrics; it comes compiled in.
     zentaro::assets::RegisterTahoma();

@@ -24,7 +24,7 @@ struct EarlierResult {
 
 // The largest earlier output read: a thousand repeats of a wide machine's
 // runs stay well inside it.
-inline constexpr std::size_t kMaxEarlierResultBytes = 64 * 1024 * 1024;
+inline constexpr std::size_t kMaxEarlierResultBytes = std::size_t{64} * 1024 * 1024;
 
 // Reads an earlier --json output. On failure, error is one line saying why.
 std::optional<EarlierResult> ParseEarlierResult(std::string_view json, std::string& error);

@@ -78,8 +78,7 @@ public:
 
     // Why a request cannot run; empty when it can. iterations: the request's
     // loop iterations per worker, empty when they do not fit 64 bits.
-    static std::string Refusal(const RunRequest& request, unsigned workers,
-                               const RunHandle& handle,
+    static std::string Refusal(const RunRequest& request, unsigned workers, const RunHandle& handle,
                                const std::optional<std::uint64_t>& iterations) {
         if (workers == 0)
             return "a run needs at least one worker";
@@ -212,9 +211,10 @@ namespace {
 
 // Starts `body` on a detached thread that owns everything it touches, so the
 // caller may go away (or the process end) while it runs.
-std::shared_ptr<RunHandle> Launch(std::shared_ptr<RunHandle> handle, PostToCaller post,
-                                  DisplayStep display, std::function<RunOutcome(RunHandle&)> body,
-                                  std::function<RunOutcome(RunHandle&, const char*)> notStarted) {
+std::shared_ptr<RunHandle>
+Launch(std::shared_ptr<RunHandle> handle, PostToCaller post, DisplayStep display,
+       std::function<RunOutcome(RunHandle&)> body,
+       const std::function<RunOutcome(RunHandle&, const char*)>& notStarted) {
     // Hands the display step to the caller's thread; never runs it here.
     auto deliver = [post = std::move(post), display = std::move(display)](RunOutcome outcome) {
         if (post)

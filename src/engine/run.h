@@ -83,7 +83,7 @@ private:
 struct RunRequest {
     WorkloadKind kind = WorkloadKind::Default;
     std::uint64_t operationCount = 0; // per worker
-    MonotonicClock clock; // SteadyClockReading when empty
+    MonotonicClock clock;             // SteadyClockReading when empty
 };
 
 // A run is refused, and ends Failed with an error text without starting any

@@ -10,7 +10,7 @@
 namespace zentaro::i18n {
 
 // Language files and the code table are a few KiB; one larger than this is not read.
-inline constexpr std::size_t kMaxLanguageFileBytes = 4 * 1024 * 1024;
+inline constexpr std::size_t kMaxLanguageFileBytes = std::size_t{4} * 1024 * 1024;
 
 // One loaded interface language: which language files there are, which one was
 // chosen, and its lines. Filled once by Load, read-only afterwards, so lookups from

@@ -72,7 +72,8 @@ protected:
         if (answer == mrNone)
             answer = mrCancel; // the close box
         // QDialog's own handling: closing rejects; the answer is already settled.
-        QDialog::closeEvent(event);
+        // (QMessageBox's would ignore the close of a box without an Escape button.)
+        QDialog::closeEvent(event); // NOLINT(bugprone-parent-virtual-call)
     }
 };
 

@@ -44,8 +44,8 @@ bool NoticeDue(const QString& LatestVersion, const QString& AppVersion, int show
     QString digits = LatestVersion;
     digits.remove(u'.');
     int number = 0;
-    return LatestVersion != AppVersion && settings::ParseDecimal(digits, number) && showUpdate == 1 &&
-           dayCount <= kNoticesPerDay;
+    return LatestVersion != AppVersion && settings::ParseDecimal(digits, number) &&
+           showUpdate == 1 && dayCount <= kNoticesPerDay;
 }
 
 QString DownloadAddress(const QString& DownloadURL, const QString& ServerHost) {

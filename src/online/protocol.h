@@ -23,7 +23,7 @@ inline constexpr int kFeedbackTimeoutMs = 3000;
 
 // A reply is a few lines of text. A larger one, headers counted, is refused, so
 // that a broken or hostile server cannot fill the memory.
-inline constexpr qint64 kMaxReplyBytes = 1024 * 1024;
+inline constexpr qint64 kMaxReplyBytes = qint64{1024} * 1024;
 
 // How requests reach the maker's server.
 struct ServerAccess {

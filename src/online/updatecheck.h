@@ -23,9 +23,9 @@ struct OnlineEnvironment {
 
     // Seams for tests; the program leaves them empty.
     struct Seams {
-        std::function<QDate()> today;          // the calendar day; today when empty
-        std::optional<int> requestTimeoutMs;   // one time-out for every request
-        QByteArray trustedCertificatesPem;     // trusted besides the system's
+        std::function<QDate()> today;        // the calendar day; today when empty
+        std::optional<int> requestTimeoutMs; // one time-out for every request
+        QByteArray trustedCertificatesPem;   // trusted besides the system's
     } testing;
 
     // How to reach the maker's server at host ("name" or "name:port").

@@ -63,7 +63,7 @@ QString TFormShare::Save(const QString& path, const QString& text) {
         return file.errorString();
     const QByteArray bytes = SavedBytes(text);
     if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
+        QString reason = file.errorString();
         file.cancelWriting();
         return reason;
     }

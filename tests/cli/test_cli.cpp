@@ -399,7 +399,7 @@ void TestCli::plainOutput_data() {
                          "  Elapsed Time: 2{sep}50 sec\n"
                          "  Multi-Core: 80{sep}00 million ops/sec\n"
                          "  Rating: Very Bad\n";
-    for (const QString separator : {QString("."), QString(","), QString("\u066b")})
+    for (const QString& separator : {QString("."), QString(","), QString("\u066b")})
         QTest::addRow("separator %s", qPrintable(separator))
             << separator << QString(text).replace("{sep}", separator);
 }
@@ -1213,9 +1213,10 @@ void TestCli::executableRepeatsScalingAndComparison() {
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QJsonObject root = ParseJson(f.readAll().toStdString());
     QVERIFY(root["warnings"].isArray());
-    const int steps = root["scaling"].toArray().size();
-    QCOMPARE(steps,
-             int(ScalingLadder(platform::CreateSystemInfo()->Basic().logicalProcessors).size()));
+    const qsizetype steps = root["scaling"].toArray().size();
+    QCOMPARE(
+        steps,
+        qsizetype(ScalingLadder(platform::CreateSystemInfo()->Basic().logicalProcessors).size()));
     QCOMPARE(root["summary"].toArray().size(), 1 + steps);
     QCOMPARE(root["runs"].toArray().size(), 2 * (1 + steps));
 

@@ -218,7 +218,7 @@ void TestTranslations::frenchMarksKeepTheirSpace() {
         i18n::SplitLines(QString::fromUtf8(ReadAll(kLanguages + "/French.lang.txt")));
     QVERIFY(!lines.isEmpty());
     static const QRegularExpression plainSpaceBeforeMark(QStringLiteral(" [?!:;]"));
-    int marks = 0;
+    qsizetype marks = 0;
     for (const QString& line : lines) {
         if (!line.startsWith(u'{'))
             continue;

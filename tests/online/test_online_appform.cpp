@@ -59,8 +59,8 @@ struct Fixture : testing::Fixture {
         app::AppEnvironment env = testing::Fixture::environment();
         env.serverHost = server.host().toStdString();
         env.online.updateCheck = updateCheck;
-        env.online.os = std::make_shared<testing::FixedOs>(
-            platform::OsFacts{"Test Linux", 6, 1, 0, 0, true});
+        env.online.os =
+            std::make_shared<testing::FixedOs>(platform::OsFacts{"Test Linux", 6, 1, 0, 0, true});
         env.online.locale = std::make_shared<testing::FixedLocale>("en-US");
         env.online.machine = std::make_shared<testing::FixedMachine>();
         env.online.testing.today = [] { return QDate(2025, 12, 9); };

@@ -178,9 +178,9 @@ void TestOnlineFactsLinux::userLocale() {
                                                        {"LC_TIME", lcTime.toStdString()},
                                                        {"LANG", lang.toStdString()}};
     const LinuxUserLocale locale([&](const char* variable) { return variables.at(variable); },
-                                 [](const std::string& locale) {
-                                     return locale == "de_DE.UTF-8" || locale == "en_US.UTF-8" ||
-                                            locale == "C.UTF-8";
+                                 [](const std::string& installed) {
+                                     return installed == "de_DE.UTF-8" ||
+                                            installed == "en_US.UTF-8" || installed == "C.UTF-8";
                                  });
     QCOMPARE(QString::fromStdString(locale.LocaleName()), name);
 }

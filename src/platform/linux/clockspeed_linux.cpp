@@ -13,7 +13,7 @@ std::unique_ptr<ClockSpeedSource> CreateClockSpeedSource(const std::string& syst
 
 namespace linux_impl {
 
-LinuxClockSpeed::LinuxClockSpeed(std::string systemRoot)
+LinuxClockSpeed::LinuxClockSpeed(const std::string& systemRoot)
     : curFreqPath_(UnderRoot(systemRoot, "/sys/devices/system/cpu/cpu0/cpufreq/scaling_cur_freq")),
       cpuinfoPath_(UnderRoot(systemRoot, "/proc/cpuinfo")) {}
 

@@ -10,7 +10,7 @@ namespace zentaro::platform::linux_impl {
 // "cpu MHz" of the first processor in /proc/cpuinfo, both rounded to whole MHz.
 class LinuxClockSpeed : public ClockSpeedSource {
 public:
-    explicit LinuxClockSpeed(std::string systemRoot);
+    explicit LinuxClockSpeed(const std::string& systemRoot);
     int QueryCurrentClockSpeed() noexcept override;
 
 private:

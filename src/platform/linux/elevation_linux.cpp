@@ -41,6 +41,7 @@ public:
         }
         args.push_back(executable);
         std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
         for (std::string& a : args)
             argv.push_back(a.data());
         argv.push_back(nullptr);

@@ -12,7 +12,7 @@ namespace linux_impl {
 
 namespace {
 
-constexpr std::size_t kMaxOsReleaseBytes = 64 * 1024;
+constexpr std::size_t kMaxOsReleaseBytes = std::size_t{64} * 1024;
 
 // Digits at the front of text, and what follows them.
 unsigned LeadingNumber(std::string_view& text) {

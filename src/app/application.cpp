@@ -1,0 +1,39 @@
+#include "app/application.h"
+
+#include <QMessageBox>
+#include <QThread>
+#include <exception>
+
+namespace zentaro::app {
+
+void ShowDefaultError(const QString& message) {
+    QString text = message;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text,
+                    QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+ZentaroApplication::ZentaroApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+// Only on the application's own thread: no window may be shown from another,
+// and background work fails silently, so what escapes a handler there goes on
+// to that thread's own code.
+bool ZentaroApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        if (QThread::currentThread() != thread())
+            throw;
+        showError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        if (QThread::currentThread() != thread())
+            throw;
+        showError(QStringLiteral("An unexpected error occurred."));
+    }
+    // Shown: the event counts as handled.
+    return true;
+}
+
+} // namespace zentaro::app
