@@ -355,9 +355,7 @@ void TestOnlineProtocol::brokenReplyIsNotSentAgain() {
     TestServer server;
     QVERIFY(server.start());
     server.respond = [fault](const TestServer::Request&) {
-        TestServer::Answer answer;
-        answer.fault = fault;
-        return answer;
+        return TestServer::Answer::Failing(fault);
     };
     for (const QString scheme : {"https", "http"}) {
         server.requests.clear();
@@ -392,8 +390,7 @@ void TestOnlineProtocol::deadlineEndsAnEndlessReply() {
     TestServer server;
     QVERIFY(server.start());
     server.respond = [fault](const TestServer::Request&) {
-        TestServer::Answer answer;
-        answer.fault = fault;
+        TestServer::Answer answer = TestServer::Answer::Failing(fault);
         answer.body = QByteArray(1000, 'x'); // trickled, almost a minute
         return answer;
     };

@@ -88,6 +88,26 @@ struct Feedback {
     QPlainTextEdit* memo() { return Find<QPlainTextEdit>(form, "Memo1"); }
     QLineEdit* email() { return Find<QLineEdit>(form, "Edit1"); }
     QPushButton* send() { return Find<QPushButton>(form, "BitBtn1"); }
+
+    // What the message box after Send said; ok when one came and was closed in time.
+    struct Answered {
+        bool ok = false;
+        QString failure;
+        QString title;
+        QString text;
+    };
+    Answered SendAndAcknowledge() {
+        Answered answered;
+        ModalDriver<QMessageBox> box([&](QMessageBox* b) {
+            answered.title = b->windowTitle();
+            answered.text = b->text();
+            b->accept();
+        });
+        QTest::mouseClick(send(), Qt::LeftButton);
+        answered.ok = box.ok();
+        answered.failure = QString::fromUtf8(box.failure());
+        return answered;
+    }
 };
 
 // Writes a language file that translates the given texts, and loads it.
@@ -509,17 +529,10 @@ void TestOnlineWindows::feedbackInvalidEmail() {
     f.memo()->setPlainText("Nice");
     f.email()->setText("user@localhost");
     f.memo()->setFocus();
-    QString title;
-    QString message;
-    ModalDriver<QMessageBox> box([&](QMessageBox* b) {
-        title = b->windowTitle();
-        message = b->text();
-        b->accept();
-    });
-    QTest::mouseClick(f.send(), Qt::LeftButton);
-    QVERIFY2(box.ok(), box.failure());
-    QCOMPARE(title, QStringLiteral("Failure"));
-    QCOMPARE(message, QStringLiteral("Invalid e-mail address!"));
+    const Feedback::Answered answered = f.SendAndAcknowledge();
+    QVERIFY2(answered.ok, qPrintable(answered.failure));
+    QCOMPARE(answered.title, QStringLiteral("Failure"));
+    QCOMPARE(answered.text, QStringLiteral("Invalid e-mail address!"));
     QCOMPARE(f.form->focusWidget(), f.email());
     QVERIFY(f.server.requests.isEmpty());
     QVERIFY(f.form->isVisible());
@@ -536,14 +549,9 @@ void TestOnlineWindows::feedbackHttpsFailsHttpDelivers() {
     };
     f.form->show();
     f.memo()->setPlainText("Fast!");
-    QString title;
-    ModalDriver<QMessageBox> box([&](QMessageBox* b) {
-        title = b->windowTitle();
-        b->accept();
-    });
-    QTest::mouseClick(f.send(), Qt::LeftButton);
-    QVERIFY2(box.ok(), box.failure());
-    QCOMPARE(title, QStringLiteral("Success"));
+    const Feedback::Answered answered = f.SendAndAcknowledge();
+    QVERIFY2(answered.ok, qPrintable(answered.failure));
+    QCOMPARE(answered.title, QStringLiteral("Success"));
     QCOMPARE(f.server.requests.size(), 2);
     QVERIFY(f.server.requests[0].tls);
     QVERIFY(!f.server.requests[1].tls);
@@ -594,20 +602,13 @@ void TestOnlineWindows::feedbackBrokenReplyPostedOncePerAttempt() {
     QFETCH(int, fault);
     Feedback f;
     f.server.respond = [fault](const TestServer::Request&) {
-        TestServer::Answer answer;
-        answer.fault = TestServer::Answer::Fault(fault);
-        return answer;
+        return TestServer::Answer::Failing(TestServer::Answer::Fault(fault));
     };
     f.form->show();
     f.memo()->setPlainText("Once, please");
-    QString title;
-    ModalDriver<QMessageBox> box([&](QMessageBox* b) {
-        title = b->windowTitle();
-        b->accept();
-    });
-    QTest::mouseClick(f.send(), Qt::LeftButton);
-    QVERIFY2(box.ok(), box.failure());
-    QCOMPARE(title, QStringLiteral("Failure"));
+    const Feedback::Answered answered = f.SendAndAcknowledge();
+    QVERIFY2(answered.ok, qPrintable(answered.failure));
+    QCOMPARE(answered.title, QStringLiteral("Failure"));
     QCOMPARE(f.server.requests.size(), 2);
     QVERIFY(f.server.requests[0].tls);
     QVERIFY(!f.server.requests[1].tls);
@@ -626,14 +627,9 @@ void TestOnlineWindows::feedbackTricklingServerEndsInTime() {
     };
     f.form->show();
     f.memo()->setPlainText("Slowly");
-    QString title;
-    ModalDriver<QMessageBox> box([&](QMessageBox* b) {
-        title = b->windowTitle();
-        b->accept();
-    });
-    QTest::mouseClick(f.send(), Qt::LeftButton);
-    QVERIFY2(box.ok(), box.failure());
-    QCOMPARE(title, QStringLiteral("Failure"));
+    const Feedback::Answered answered = f.SendAndAcknowledge();
+    QVERIFY2(answered.ok, qPrintable(answered.failure));
+    QCOMPARE(answered.title, QStringLiteral("Failure"));
     QCOMPARE(f.server.requests.size(), 2);
     QVERIFY(!f.form->sending());
 }

@@ -59,6 +59,12 @@ public:
             answer.body = std::move(body);
             return answer;
         }
+        // The reply breaks off or never ends, as fault says.
+        static Answer Failing(Fault fault) {
+            Answer answer;
+            answer.fault = fault;
+            return answer;
+        }
         // The request is read and never answered.
         static Answer Hang() {
             Answer answer;
