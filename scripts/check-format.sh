@@ -17,7 +17,10 @@ if ! command -v "$formatter" >/dev/null; then
   exit 2
 fi
 
-mapfile -t files < <(git ls-files '*.cpp' '*.h')
+# Tracked files only; one deleted in the working tree and not yet committed is skipped.
+mapfile -t files < <(git ls-files '*.cpp' '*.h' | while IFS= read -r f; do
+  if [ -f "$f" ]; then printf '%s\n' "$f"; fi
+done)
 if [ "$fix" -eq 1 ]; then
   "$formatter" -i "${files[@]}"
   exit 0
@@ -25,9 +28,17 @@ fi
 
 # One run over every file, a few at a time per core; each file that would
 # change is named in a diagnostic "<file>:<line>:<column>: error: ...".
-mapfile -t offenders < <(printf '%s\0' "${files[@]}" |
-  xargs -0 -n 16 -P "$(nproc)" "$formatter" --dry-run --Werror 2>&1 |
-  sed -n 's/^\([^:]*\):[0-9]*:[0-9]*: error: .*/\1/p' | sort -u)
+status=0
+report="$(printf '%s\0' "${files[@]}" |
+  xargs -0 -n 16 -P "$(nproc)" "$formatter" --dry-run --Werror 2>&1)" || status=$?
+mapfile -t offenders < <(printf '%s\n' "$report" |
+  sed -n 's/^\([^:]*\):[0-9]*:[0-9]*: error: code should be clang-formatted.*/\1/p' | sort -u)
+if [ "$status" -ne 0 ] && [ ${#offenders[@]} -eq 0 ]; then
+  # Failed without naming a file to format: a broken .clang-format, a missing file.
+  printf '%s\n' "$report" >&2
+  echo "$formatter failed (exit status $status)." >&2
+  exit 2
+fi
 if [ ${#offenders[@]} -ne 0 ]; then
   echo "Not formatted (run scripts/check-format.sh --fix):" >&2
   printf '  %s\n' "${offenders[@]}" >&2

@@ -32,7 +32,9 @@ zentaro_install_deps() {
 
 # The build folders are those of CMakePresets.json: ZENTARO_SANITIZE picks the
 # preset (empty: default in build/, address: asan in build-address/, thread:
-# tsan in build-thread/). ZENTARO_WERROR=1 turns warnings into errors.
+# tsan in build-thread/). ZENTARO_WERROR=1 turns warnings into errors and
+# ZENTARO_WERROR=0 back off; unset, the folder keeps what it had, so that
+# ./run.sh after ./test.sh does not recompile everything for a changed flag.
 zentaro_build() {
   local san="${ZENTARO_SANITIZE:-}"
   local preset
@@ -42,10 +44,15 @@ zentaro_build() {
     thread) preset=tsan ;;
     *) echo "ZENTARO_SANITIZE must be 'address' or 'thread', not '$san'" >&2; exit 2 ;;
   esac
-  local werror=OFF
-  if [ "${ZENTARO_WERROR:-0}" = 1 ]; then werror=ON; fi
+  local options=()
+  case "${ZENTARO_WERROR:-}" in
+    1) options+=(-DZENTARO_WERROR=ON) ;;
+    0) options+=(-DZENTARO_WERROR=OFF) ;;
+    "") ;;
+    *) echo "ZENTARO_WERROR must be 1 or 0, not '${ZENTARO_WERROR}'" >&2; exit 2 ;;
+  esac
   cd "$ZENTARO_ROOT"
-  cmake --preset "$preset" -DZENTARO_WERROR="$werror"
+  cmake --preset "$preset" "${options[@]}"
   cmake --build --preset "$preset" --parallel "$(nproc)"
   ZENTARO_BUILD_DIR="$(zentaro_preset_dir "$preset")"
 }

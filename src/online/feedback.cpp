@@ -12,7 +12,9 @@
 #include <QIcon>
 #include <QScreen>
 #include <QTextCursor>
+#include <QTimer>
 #include <algorithm>
+#include <atomic>
 #include <thread>
 
 namespace zentaro::online {
@@ -195,12 +197,22 @@ std::optional<QString> TFeedbackForm::Send(const QStringList& fields) {
     std::optional<QString> reply;
     // The window waits here, repainting but taking no input, until the worker
     // is done; both attempts are bounded by their time-outs.
+    // The worker only sets a flag that the window's loop looks at: no Qt object
+    // passes between the threads, and join() hands the reply over.
+    std::atomic<bool> done{false};
     QEventLoop wait;
-    std::thread worker([&reply, &wait, server = inputs_.server, fields] {
+    QTimer look;
+    look.setInterval(10);
+    QObject::connect(&look, &QTimer::timeout, &wait, [&done, &wait] {
+        if (done.load(std::memory_order_acquire))
+            wait.quit();
+    });
+    std::thread worker([&reply, &done, server = inputs_.server, fields] {
         reply =
             Exchange(server, QString::fromLatin1(kFeedbackPath), fields, kFeedbackTimeoutMs).reply;
-        QMetaObject::invokeMethod(&wait, &QEventLoop::quit, Qt::QueuedConnection);
+        done.store(true, std::memory_order_release);
     });
+    look.start();
     wait.exec(QEventLoop::ExcludeUserInputEvents);
     worker.join();
     sending_ = false;
