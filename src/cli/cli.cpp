@@ -101,6 +101,7 @@ std::vector<Step> Plan(const Options& o, unsigned workers) {
 // will be able to pair.
 std::vector<RunSummary> Planned(const Options& o, const std::vector<Step>& plan) {
     std::vector<RunSummary> planned;
+    planned.reserve(plan.size());
     for (const Step& step : plan)
         planned.push_back({step.multi, o.kind, step.workers});
     return planned;

@@ -128,8 +128,8 @@ std::optional<EarlierResult> LoadEarlierResult(const std::string& path, std::str
             error = "not a regular file";
             break;
         case Kind::TooLarge:
-            error =
-                "larger than " + std::to_string(kMaxEarlierResultBytes / (1024 * 1024)) + " MiB";
+            error = "larger than " +
+                    std::to_string(kMaxEarlierResultBytes / (std::size_t{1024} * 1024)) + " MiB";
             break;
         default:
             error = why.error != 0 ? std::strerror(why.error) : "cannot be read";

@@ -20,7 +20,7 @@ std::optional<std::string> ReadCapped(std::uint64_t sizeHint, std::size_t maxByt
         return std::nullopt;
     }
     const std::size_t limit = maxBytes < SIZE_MAX ? maxBytes + 1 : maxBytes;
-    constexpr std::size_t kChunk = 64 * 1024;
+    constexpr std::size_t kChunk = std::size_t{64} * 1024;
     std::string content;
     content.reserve(static_cast<std::size_t>(sizeHint));
     while (content.size() < limit) {

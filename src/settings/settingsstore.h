@@ -28,7 +28,7 @@ public:
     static std::unique_ptr<SettingsStore> Open(const QString& file = {});
 
     // Settings files larger than this are not the program's own.
-    static constexpr qint64 kMaxFileBytes = 64 * 1024;
+    static constexpr qint64 kMaxFileBytes = qint64{64} * 1024;
 
     bool opened() const { return opened_; }
     // Why the store is not open, or why the last write failed; empty when neither.

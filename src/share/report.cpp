@@ -22,7 +22,7 @@ QString TimeWithoutZone(const QString& pattern) {
 } // namespace
 
 QString ReportDateTime(const QDateTime& now, const QLocale& locale) {
-    const QString date = locale.toString(now.date(), QLocale::ShortFormat);
+    QString date = locale.toString(now.date(), QLocale::ShortFormat);
     const QTime time = now.time();
     if (time == QTime(0, 0))
         return date;

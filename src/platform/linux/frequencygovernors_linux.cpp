@@ -9,7 +9,7 @@ namespace {
 // cpufreq's scaling_governor of every processor; without cpufreq there is none.
 class LinuxFrequencyGovernors final : public FrequencyGovernors {
 public:
-    explicit LinuxFrequencyGovernors(std::string root)
+    explicit LinuxFrequencyGovernors(const std::string& root)
         : cpuFolder_(linux_impl::UnderRoot(root, "/sys/devices/system/cpu")) {}
 
     std::vector<std::string> Governors() const override {

@@ -10,7 +10,7 @@ namespace {
 // hypervisor runs them.
 class LinuxHypervisor final : public Hypervisor {
 public:
-    explicit LinuxHypervisor(std::string root)
+    explicit LinuxHypervisor(const std::string& root)
         : cpuinfo_(linux_impl::UnderRoot(root, "/proc/cpuinfo")) {}
 
     bool RunsUnderHypervisor() const override {

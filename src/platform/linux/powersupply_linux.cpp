@@ -12,7 +12,7 @@ namespace {
 // empty bay.
 class LinuxPowerSupply final : public PowerSupply {
 public:
-    explicit LinuxPowerSupply(std::string root)
+    explicit LinuxPowerSupply(const std::string& root)
         : folder_(linux_impl::UnderRoot(root, "/sys/class/power_supply")) {}
 
     PowerSupplyState State() const override {

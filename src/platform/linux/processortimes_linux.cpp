@@ -48,7 +48,7 @@ std::optional<ProcessorTimeTotals> ParseTotals(std::string_view line) {
 
 class LinuxProcessorTimes final : public ProcessorTimes {
 public:
-    explicit LinuxProcessorTimes(std::string root)
+    explicit LinuxProcessorTimes(const std::string& root)
         : path_(linux_impl::UnderRoot(root, "/proc/stat")) {}
 
     std::optional<ProcessorTimeTotals> Totals() const override {

@@ -14,8 +14,8 @@ namespace zentaro::platform::linux_impl {
 
 namespace {
 
-constexpr std::size_t kMaxBlock = 64 * 1024;   // one processor's lines are a few KiB
-constexpr std::size_t kMaxFactFile = 4 * 1024; // a sysfs value is one short line
+constexpr std::size_t kMaxBlock = std::size_t{64} * 1024;   // one processor's lines are a few KiB
+constexpr std::size_t kMaxFactFile = std::size_t{4} * 1024; // a sysfs value is one short line
 
 } // namespace
 

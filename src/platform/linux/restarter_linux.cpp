@@ -28,6 +28,7 @@ public:
         std::vector<std::string> args{
             "/bin/sh", "-c", "/bin/sh \"$1\" </dev/null >/dev/null 2>&1 &", "sh", scriptPath};
         std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
         for (std::string& a : args)
             argv.push_back(a.data());
         argv.push_back(nullptr);

@@ -12,7 +12,7 @@ namespace {
 // cpuN/thermal_throttle: one for the core, one for the package it sits in.
 class LinuxThermalThrottle final : public ThermalThrottle {
 public:
-    explicit LinuxThermalThrottle(std::string root)
+    explicit LinuxThermalThrottle(const std::string& root)
         : cpuFolder_(linux_impl::UnderRoot(root, "/sys/devices/system/cpu")) {}
 
     std::map<unsigned, std::uint64_t> ThrottleCounts() const override {
