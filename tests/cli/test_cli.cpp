@@ -3,7 +3,7 @@
 #include "cli/terminaltext.h"
 #include "platform/systeminfo.h"
 #include "support/filetree.h"
-#include "support/specialfiles.h"
+#include "support/oddfiles.h"
 
 #include <QtTest>
 #include <atomic>

@@ -1,5 +1,5 @@
 #include "i18n/catalogue.h"
-#include "support/specialfiles.h"
+#include "support/oddfiles.h"
 #include "support/userlanguage.h"
 
 #include <QCoreApplication>

@@ -5,9 +5,9 @@
 #include "i18n/languagechoice.h"
 #include "i18n/translation.h"
 #include "support/modaldriver.h"
+#include "support/oddfiles.h"
 #include "support/recordingopener.h"
 #include "support/recordingrestarter.h"
-#include "support/specialfiles.h"
 #include "support/userlanguage.h"
 
 #include <QAction>

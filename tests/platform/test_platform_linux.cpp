@@ -11,7 +11,7 @@
 #include "platform/versionblock.h"
 #include "support/elffixture.h"
 #include "support/filetree.h"
-#include "support/specialfiles.h"
+#include "support/oddfiles.h"
 
 #include <QtTest>
 #include <cerrno>

@@ -7,7 +7,7 @@
 #include "platform/processortimes.h"
 #include "platform/thermalthrottle.h"
 #include "support/filetree.h"
-#include "support/specialfiles.h"
+#include "support/oddfiles.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 // The per-user settings store, pointed at INI files in temporary folders.
 #include "settings/settingsstore.h"
-#include "support/specialfiles.h"
+#include "support/oddfiles.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "support/filetree.h"
 
-#include "support/specialfiles.h"
+#include "support/oddfiles.h"
 
 #include <QDir>
 #include <QFile>

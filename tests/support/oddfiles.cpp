@@ -1,4 +1,4 @@
-#include "support/specialfiles.h"
+#include "support/oddfiles.h"
 
 #include <QFile>
 #include <QtGlobal>
