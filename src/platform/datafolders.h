@@ -28,9 +28,8 @@ public:
     virtual bool CreateFolder(const std::string& path) const = 0;
 };
 
-std::unique_ptr<DataFolders> CreateDataFolders();
-// The same, with the system's own folders looked for under systemRoot instead of
-// "/" (tests); no difference on Windows.
-std::unique_ptr<DataFolders> CreateDataFolders(const std::string& systemRoot);
+// systemRoot: where the system's own folders are looked for, "/" but in tests;
+// no difference on Windows.
+std::unique_ptr<DataFolders> CreateDataFolders(const std::string& systemRoot = "/");
 
 } // namespace zentaro::platform

@@ -92,10 +92,6 @@ private:
 
 } // namespace
 
-std::unique_ptr<DataFolders> CreateDataFolders() {
-    return std::make_unique<LinuxDataFolders>("/");
-}
-
 std::unique_ptr<DataFolders> CreateDataFolders(const std::string& systemRoot) {
     return std::make_unique<LinuxDataFolders>(systemRoot);
 }

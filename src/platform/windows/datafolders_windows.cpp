@@ -59,10 +59,6 @@ public:
 
 } // namespace
 
-std::unique_ptr<DataFolders> CreateDataFolders() {
-    return std::make_unique<WindowsDataFolders>();
-}
-
 std::unique_ptr<DataFolders> CreateDataFolders(const std::string&) {
     return std::make_unique<WindowsDataFolders>();
 }

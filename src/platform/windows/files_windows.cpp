@@ -74,9 +74,9 @@ std::optional<std::string> ReadRegularFile(const std::string& path, std::size_t 
     // The size is a hint: the file may grow while it is read.
     const HANDLE handle = file.get();
     return ReadCapped(
-        size, maxBytes, why, [handle](char* destination, std::size_t size, int& error) {
+        size, maxBytes, why, [handle](char* destination, std::size_t wanted, int& error) {
             DWORD got = 0;
-            if (!::ReadFile(handle, destination, static_cast<DWORD>(size), &got, nullptr)) {
+            if (!::ReadFile(handle, destination, static_cast<DWORD>(wanted), &got, nullptr)) {
                 error = ErrnoForSystemError(::GetLastError());
                 return -1L;
             }
