@@ -44,6 +44,8 @@ struct AppEnvironment {
     std::string xHost;
     std::string facebookHost;
     std::function<std::chrono::system_clock::time_point()> wallClock;
+    // Where the export proposes to save its text: the user's documents.
+    std::string documentsFolder;
     // Language choice and restart (the chosen language is kept in the settings store).
     std::shared_ptr<platform::Restarter> restarter;
     // The update check (which the program turns on) and the feedback window.
@@ -57,6 +59,9 @@ struct AppEnvironment {
         std::optional<std::uint64_t> operationCount;
         // An INI file instead of the user's own settings store.
         std::string settingsFile;
+        // How long a restart with administrator rights may wait for the
+        // user's answer (five minutes when empty).
+        std::optional<int> elevationWaitMs;
     } testing;
 };
 

@@ -12,6 +12,7 @@
 #include "i18n/languagechoice.h"
 #include "i18n/messagedlg.h"
 #include "i18n/translation.h"
+#include "inkicon.h"
 #include "online/feedback.h"
 #include "online/newversion.h"
 #include "online/updatecheck.h"
@@ -50,6 +51,10 @@ constexpr int kClientHeight = 420;
 constexpr int kTopAreaHeight = 137;
 constexpr int kMargin = 3;
 constexpr int kBarHeight = 25;
+// The smallest size the processor's name is shrunk to before it is shortened.
+constexpr int kMinimumNamePoints = 8;
+// How long a restart with administrator rights waits for the user's answer.
+constexpr int kElevationWaitMs = 5 * 60'000;
 
 QString FromStd(const std::string& text) {
     return QString::fromStdString(text);
@@ -94,6 +99,11 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget* parent)
             &TAppForm::RunasAdministrator1Click);
     connect(ui->Button1, &QPushButton::clicked, this, &TAppForm::Button1Click);
     connect(ui->Button2, &QPushButton::clicked, this, &TAppForm::Button2Click);
+    // Enter presses a focused run button, as Space does; in the length field
+    // it starts a single-core run.
+    ui->Button1->setAutoDefault(true);
+    ui->Button2->setAutoDefault(true);
+    connect(ui->SpinEdit1, &TestLengthSpinBox::returnPressed, this, &TAppForm::Button1Click);
     // Result sharing
     connect(ui->ButtonShare, &QToolButton::clicked, this, &TAppForm::ButtonShareClick);
     connect(ui->ButtonTwitter, &QToolButton::clicked, this, &TAppForm::ButtonTwitterClick);
@@ -118,12 +128,24 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget* parent)
     for (QLabel* value : {ui->Label6, ui->Label7, ui->Label11})
         value->setFont(Tahoma(16, true));
     ui->LabelPercent->setFont(Tahoma(13));
+    ui->SpinEdit1->WidenToFit();
     for (QLabel* label : ui->centralwidget->findChildren<QLabel*>())
         if (label != ui->Image1 && label != ui->Image2)
             label->adjustSize();
 
-    ui->ButtonShare->setIcon(QIcon(QStringLiteral(":/icons/share48.svg")));
-    ui->ButtonTwitter->setIcon(QIcon(QStringLiteral(":/icons/x-logo.svg")));
+    // One-colour pictures take the palette's text colour, dark or light.
+    ui->ButtonShare->setIcon(assets::InkIcon(QStringLiteral(":/icons/share48.svg")));
+    ui->ButtonTwitter->setIcon(assets::InkIcon(QStringLiteral(":/icons/x-logo.svg")));
+    const std::pair<QAction*, const char*> menuIcons[] = {
+        {ui->RunasAdministrator1, "admin"},
+        {ui->Exit1, "exit"},
+        {ui->Help2, "help"},
+        {ui->Language1, "flag"},
+        {ui->SendFeedback1, "feedback"},
+        {ui->About1, "about"},
+    };
+    for (const auto& [item, name] : menuIcons)
+        item->setIcon(assets::InkIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name))));
     ui->ButtonFacebook->setIcon(QIcon(QStringLiteral(":/icons/facebook.svg")));
 
     // The grey cover over the right-hand part of the gradient.
@@ -151,6 +173,10 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget* parent)
     progressTimer_ = new QTimer(this);
     progressTimer_->setInterval(100);
     connect(progressTimer_, &QTimer::timeout, this, &TAppForm::ShowProgress);
+    elevationWatch_ = new QTimer(this);
+    elevationWatch_->setObjectName(QStringLiteral("ElevationWatch"));
+    elevationWatch_->setInterval(100);
+    connect(elevationWatch_, &QTimer::timeout, this, &TAppForm::WatchElevatedStart);
     auto* stop = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(stop, &QShortcut::activated, this, &TAppForm::StopRun);
 
@@ -182,6 +208,8 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget* parent)
 
 TAppForm::~TAppForm() {
     FormDestroy();
+    if (elevatedStart_) // the question goes with the window
+        elevatedStart_->Abandon();
     poster_->detach();
     if (running_) {
         if (run_)
@@ -350,6 +378,10 @@ void TAppForm::closeEvent(QCloseEvent* event) {
     StopRun();
     poster_->detach();
     QMainWindow::closeEvent(event);
+    // The close box ends the program as Exit does, whatever other window of
+    // ours is still open.
+    if (event->isAccepted())
+        QCoreApplication::quit();
 }
 
 // --- Rating bar
@@ -415,7 +447,7 @@ int TAppForm::ScaleDimension(int X) const {
     return app::ScaleDimension(X, logicalDpiX(), kFormDpi);
 }
 
-void TAppForm::ShrinkToMaximumFontSize(QLabel* MyLabel, int MaximumWidth) {
+void TAppForm::ShrinkToMaximumFontSize(QLabel* MyLabel, int MaximumWidth, int minPoints) {
     if (MyLabel->width() <= MaximumWidth)
         return; // fits: left alone
     const QFont original = MyLabel->font();
@@ -429,7 +461,7 @@ void TAppForm::ShrinkToMaximumFontSize(QLabel* MyLabel, int MaximumWidth) {
         MyLabel->setFont(font);
         return MyLabel->sizeHint().width();
     };
-    const int points = ShrinkToFit(start, MaximumWidth, widthAt);
+    const int points = ShrinkToFit(start, MaximumWidth, widthAt, minPoints);
     QFont font = original;
     font.setPointSize(points);
     MyLabel->setFont(font);
@@ -438,9 +470,21 @@ void TAppForm::ShrinkToMaximumFontSize(QLabel* MyLabel, int MaximumWidth) {
 
 void TAppForm::GetCPUInfo() {
     const sysinfo::CpuInfo info = sysinfo::GetCPUInfo(*env_.registry);
-    SetValue(ui->Label9, FromStd(info.name));
+    cpuName_ = FromStd(info.name);
+    SetValue(ui->Label9, cpuName_);
     SetValue(ui->Label19, FromStd(info.baseSpeed));
-    ShrinkToMaximumFontSize(ui->Label9, ScaleDimension(400));
+    // The name stays inside the fixed window: a smaller font first, down to a
+    // size still easy to read, then the middle left out, the whole name in the
+    // tooltip.
+    const int room = std::min(ScaleDimension(400), kClientWidth - ui->Label9->x() - kMargin);
+    ShrinkToMaximumFontSize(ui->Label9, room, kMinimumNamePoints);
+    if (ui->Label9->width() <= room)
+        return;
+    const QFontMetrics metrics(ui->Label9->font());
+    const int padding = ui->Label9->width() - metrics.horizontalAdvance(cpuName_);
+    for (int width = room - padding; width > 0 && ui->Label9->width() > room; width -= 4)
+        SetValue(ui->Label9, metrics.elidedText(cpuName_, Qt::ElideMiddle, width));
+    ui->Label9->setToolTip(cpuName_);
 }
 
 void TAppForm::ShowSystemCPUArchitecture() {
@@ -472,7 +516,8 @@ void TAppForm::TimerMhzTimer() {
 
 // A new export window each time, filled from the labels as they read now.
 void TAppForm::ButtonShareClick() {
-    auto* form = new share::TFormShare();
+    // Owned by this window: no taskbar entry of its own, and gone with it.
+    auto* form = new share::TFormShare(this);
     newestShare_ = form;
     const auto now = env_.wallClock ? env_.wallClock() : std::chrono::system_clock::now();
     const QDateTime when = QDateTime::fromMSecsSinceEpoch(
@@ -480,7 +525,8 @@ void TAppForm::ButtonShareClick() {
     share::ReportSource source;
     source.appTitle = FromStd(identity_.AppTitle);
     source.appVersion = FromStd(identity_.AppVersion);
-    source.cpuName = ui->Label9->text();
+    // Whole, also when its label shows it shortened.
+    source.cpuName = ui->Label9->toolTip().isEmpty() ? ui->Label9->text() : ui->Label9->toolTip();
     source.architecture = ui->Label2->text();
     source.threads = ui->Label17->text();
     source.baseSpeed = ui->Label19->text();
@@ -490,6 +536,8 @@ void TAppForm::ButtonShareClick() {
     source.multiCore = ui->Label11->text();
     for (const QString& line : share::ReportLines(source, share::ReportDateTime(when, QLocale())))
         form->AddLine(line);
+    form->SetSuggestedFile(share::SuggestedFilePath(FromStd(env_.documentsFolder),
+                                                    FromStd(identity_.AppProductName), when));
     form->show();
 }
 
@@ -527,11 +575,58 @@ void TAppForm::RunasAdministrator1Click() {
         i18n::MsgDlgType::Confirmation, i18n::MsgDlgBtn::Yes | i18n::MsgDlgBtn::No,
         {TranslateText(QStringLiteral("Yes")), TranslateText(QStringLiteral("No"))},
         TranslateText(QStringLiteral("Confirmation")));
-    if (answer != i18n::mrYes)
+    if (answer != i18n::mrYes || elevatedStart_)
         return;
-    env_.elevation->StartElevated(env_.executablePath);
-    // Whether or not the elevated copy started, this one ends.
-    Exit1Click();
+    // This copy ends only once the new one runs: a refusal, or a system that
+    // cannot ask, keeps the window and its results, and says why.
+    elevatedStart_ = env_.elevation->StartElevated(env_.executablePath);
+    elevationDeadline_.setRemainingTime(env_.testing.elevationWaitMs.value_or(kElevationWaitMs));
+    ui->RunasAdministrator1->setEnabled(false);
+    elevationWatch_->start();
+    WatchElevatedStart();
+}
+
+void TAppForm::WatchElevatedStart() {
+    using i18n::TranslateText;
+    using platform::ElevatedStartState;
+    if (!elevatedStart_)
+        return;
+    ElevatedStartState state = elevatedStart_->Poll();
+    const bool timedOut = state == ElevatedStartState::Pending && elevationDeadline_.hasExpired();
+    if (timedOut) {
+        elevatedStart_->Abandon();
+        state = elevatedStart_->Poll();
+    }
+    if (state == ElevatedStartState::Pending)
+        return;
+    elevationWatch_->stop();
+    const int detail = elevatedStart_->detail();
+    elevatedStart_.reset();
+    ui->RunasAdministrator1->setEnabled(true);
+    if (state == ElevatedStartState::Started) {
+        Exit1Click();
+        return;
+    }
+    QString reason;
+    if (timedOut)
+        reason = TranslateText(QStringLiteral("No answer came within %1 minutes."))
+                     .arg(kElevationWaitMs / 60'000);
+    else if (state == ElevatedStartState::NoTool)
+        reason = TranslateText(QStringLiteral(
+            "The program that asks for the administrator's password was not found."));
+    else if (state == ElevatedStartState::Dismissed)
+        reason = TranslateText(QStringLiteral("The request was dismissed."));
+    else if (state == ElevatedStartState::NotGranted)
+        reason = TranslateText(QStringLiteral("Administrator privileges were not granted."));
+    else
+        reason = TranslateText(QStringLiteral("The restarted program ended at once (status %1)."))
+                     .arg(detail);
+    i18n::TranslatedMessageDlg(
+        TranslateText(QStringLiteral("The application could not be restarted with administrator "
+                                     "privileges.")) +
+            QStringLiteral("\n\n") + reason,
+        i18n::MsgDlgType::Error, i18n::MsgDlgBtn::OK, {TranslateText(QStringLiteral("OK"))},
+        TranslateText(QStringLiteral("Failure")));
 }
 
 // --- About window and language window

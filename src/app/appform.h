@@ -5,6 +5,7 @@
 #include "engine/run.h"
 #include "sysinfo/clocksampler.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
@@ -119,7 +120,8 @@ public:
 
     void SonucRenkHesapla(double HizDegeri);
     int ScaleDimension(int X) const;
-    void ShrinkToMaximumFontSize(QLabel* MyLabel, int MaximumWidth);
+    // minPoints: the smallest size it goes down to (1 unless said).
+    void ShrinkToMaximumFontSize(QLabel* MyLabel, int MaximumWidth, int minPoints = 1);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -140,10 +142,13 @@ private:
     void ShowProgress();
     void LayOutTestArea();
     void SetValue(QLabel* label, const QString& text);
+    void WatchElevatedStart();
 
     std::unique_ptr<Ui::TAppForm> ui;
     AppEnvironment env_;
     AppIdentity identity_;
+    // The processor's whole name, which its label may show shortened.
+    QString cpuName_;
     std::string DataFolder_;
     unsigned workers_ = 1;
     std::optional<sysinfo::ClockSampler> sampler_;
@@ -168,6 +173,12 @@ private:
     // The one update check of this run and its notice.
     std::unique_ptr<online::UpdateCheck> updateCheck_;
     online::TNewVer* notice_ = nullptr;
+
+    // A restart with administrator rights that the system is still asking
+    // about; this copy ends only once the new one runs.
+    std::unique_ptr<platform::ElevatedStart> elevatedStart_;
+    QTimer* elevationWatch_ = nullptr;
+    QDeadlineTimer elevationDeadline_;
 };
 
 } // namespace zentaro::app

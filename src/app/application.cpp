@@ -15,7 +15,12 @@ void ShowDefaultError(const QString& message) {
     box.exec();
 }
 
-ZentaroApplication::ZentaroApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+ZentaroApplication::ZentaroApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    // The application's title. Set as its name, not as a display name, which
+    // Qt would append to every window's title (" - Zentaro"), where each window
+    // shows exactly its own.
+    setApplicationName(QStringLiteral("Zentaro"));
+}
 
 // Only on the application's own thread: no window may be shown from another,
 // and background work fails silently, so what escapes a handler there goes on

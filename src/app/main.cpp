@@ -10,8 +10,8 @@
 int main(int argc, char** argv) {
     // Marks that a copy runs; a second copy starts all the same.
     const auto marker = zentaro::platform::CreateInstanceMarker("KESTRIX_Zentaro");
+    // Also sets the application's title.
     zentaro::app::ZentaroApplication application(argc, argv);
-    QApplication::setApplicationDisplayName(QStringLiteral("Zentaro"));
     // The window's layout was made for Tahoma's metrics; it comes compiled in.
     zentaro::assets::RegisterTahoma();
     zentaro::app::TAppForm form(zentaro::app::SystemEnvironment());

@@ -3,6 +3,7 @@
 #include "platform/textfold.h"
 #include "share/sharelinks.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -46,9 +47,10 @@ int ScaleDimension(int x, int screenDpi, int formDpi) {
     return static_cast<int>(std::lround(scaled));
 }
 
-int ShrinkToFit(int pointSize, int maxWidth, const std::function<int(int pointSize)>& widthAt) {
+int ShrinkToFit(int pointSize, int maxWidth, const std::function<int(int pointSize)>& widthAt,
+                int minPoints) {
     int steps = 0;
-    while (widthAt(pointSize) > maxWidth && pointSize > 1 && steps < 10'000) {
+    while (widthAt(pointSize) > maxWidth && pointSize > std::max(1, minPoints) && steps < 10'000) {
         --pointSize;
         ++steps;
     }

@@ -22,9 +22,11 @@ int TestLengthFromText(std::string_view text);
 int ScaleDimension(int x, int screenDpi, int formDpi);
 
 // The largest font size, starting from pointSize and going down one point at a
-// time, at which widthAt(size) fits maxWidth; never below 1 point and never
-// more than 10,000 steps. A text that already fits keeps pointSize.
-int ShrinkToFit(int pointSize, int maxWidth, const std::function<int(int pointSize)>& widthAt);
+// time, at which widthAt(size) fits maxWidth; never below minPoints (1 unless
+// said) and never more than 10,000 steps. A text that already fits keeps
+// pointSize.
+int ShrinkToFit(int pointSize, int maxWidth, const std::function<int(int pointSize)>& widthAt,
+                int minPoints = 1);
 
 // Where the program keeps its own files: the program's folder when it is a
 // folder of the program's own (not a system folder, see DataFolders) and a file

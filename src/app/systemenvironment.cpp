@@ -5,6 +5,8 @@
 #include "platform/desktop/desktopopener.h"
 #include "platform/files.h"
 
+#include <QStandardPaths>
+
 namespace zentaro::app {
 
 AppEnvironment SystemEnvironment() {
@@ -25,6 +27,8 @@ AppEnvironment SystemEnvironment() {
     env.xHost = XShareHost();
     env.facebookHost = FacebookShareHost();
     env.restarter = platform::CreateRestarter();
+    env.documentsFolder =
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString();
     env.online.updateCheck = true;
     env.online.os = platform::CreateOsDescription();
     env.online.locale = platform::CreateUserLocale();

@@ -2,6 +2,8 @@
 
 #include "app/shellrules.h"
 
+#include <QEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 
 namespace zentaro::app {
@@ -9,6 +11,27 @@ namespace zentaro::app {
 TestLengthSpinBox::TestLengthSpinBox(QWidget* parent) : QSpinBox(parent) {
     setRange(kMinTestLength, kMaxTestLength);
     setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+}
+
+void TestLengthSpinBox::WidenToFit() {
+    // Styles differ in their buttons and frames: the size the style asks for
+    // the widest value, not a width that happens to fit one of them.
+    const int needed = sizeHint().width();
+    if (width() < needed)
+        resize(needed, height());
+}
+
+void TestLengthSpinBox::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    QSpinBox::keyPressEvent(event);
+    if (enter)
+        emit returnPressed();
+}
+
+void TestLengthSpinBox::changeEvent(QEvent* event) {
+    QSpinBox::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        WidenToFit();
 }
 
 QValidator::State TestLengthSpinBox::validate(QString& input, int& pos) const {

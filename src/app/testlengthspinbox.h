@@ -17,7 +17,17 @@ public:
     // The length the field stands for now, brought into range and shown so.
     int settle();
 
+    // Wide enough for its widest value in its font under the style in use,
+    // never narrower than it was laid out. Done again when either changes.
+    void WidenToFit();
+
+signals:
+    // Enter or Return pressed in the field, after it has settled its value.
+    void returnPressed();
+
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
     QValidator::State validate(QString& input, int& pos) const override;
     void fixup(QString& input) const override;
     int valueFromText(const QString& text) const override;

@@ -4,6 +4,7 @@
 #include "i18n/catalogue.h"
 #include "i18n/languagechoice.h"
 #include "i18n/messagedlg.h"
+#include "inkicon.h"
 #include "platform/files.h"
 #include "ui_translation.h"
 
@@ -75,17 +76,19 @@ TTranslateForm::TTranslateForm(TranslateFormEnvironment environment, QWidget* pa
     face.setColor(QPalette::Base, face.color(QPalette::Button));
     ui->RichEdit1->setPalette(face);
 
-    QPalette blue = ui->Label3->palette();
-    blue.setColor(QPalette::WindowText, QColor(0x00, 0x00, 0xFF));
-    ui->Label3->setPalette(blue);
-    QFont link = ui->Label3->font();
-    link.setUnderline(true);
-    ui->Label3->setFont(link);
+    // The link colour of the palette in use (blue in a light one), made
+    // readable on the window where a dark palette leaves it too dark.
+    QPalette link = ui->Label3->palette();
+    link.setColor(QPalette::WindowText, assets::ReadableLinkColour(link));
+    ui->Label3->setPalette(link);
+    QFont underlined = ui->Label3->font();
+    underlined.setUnderline(true);
+    ui->Label3->setFont(underlined);
     ui->Label3->setToolTip(TranslationPageAddress(env_.serverHost));
     ui->Label3->installEventFilter(this);
 
     ui->Button1->setIcon(QIcon(QStringLiteral(":/icons/tick_button.svg")));
-    ui->Copy1->setIcon(QIcon(QStringLiteral(":/icons/copy.svg")));
+    ui->Copy1->setIcon(assets::InkIcon(QStringLiteral(":/icons/copy.svg")));
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     PopupMenu1->addAction(ui->Copy1);

@@ -3,6 +3,7 @@
 #include "appfonts.h"
 #include "i18n/catalogue.h"
 #include "i18n/messagedlg.h"
+#include "inkicon.h"
 #include "online/feedbacktext.h"
 #include "ui_feedback.h"
 
@@ -74,6 +75,7 @@ void TFeedbackForm::FormCreate() {
     ui->Image2->setPixmap(QIcon(QStringLiteral(":/icons/dislike.svg")).pixmap(QSize(32, 32)));
     SetSelected(ui->Panel4, false);
     SetSelected(ui->Panel5, false);
+    ui->BitBtn1->setIcon(assets::InkIcon(QStringLiteral(":/icons/feedback.svg")));
     ui->Memo1->setFocus();
 }
 

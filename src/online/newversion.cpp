@@ -3,6 +3,7 @@
 #include "appfonts.h"
 #include "i18n/catalogue.h"
 #include "i18n/windowdragger.h"
+#include "inkicon.h"
 #include "online/check.h"
 #include "ui_newversion.h"
 
@@ -49,7 +50,7 @@ TNewVer::TNewVer(QWidget* mainWindow, Inputs inputs, std::shared_ptr<platform::O
     background.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
     setPalette(background);
     setAutoFillBackground(true);
-    ui->Button1->setIcon(QIcon(QStringLiteral(":/icons/close.svg")));
+    ui->Button1->setIcon(assets::InkIcon(QStringLiteral(":/icons/close.svg")));
 
     // Drag sources: the window, its frame, the icon, the heading and the button's
     // strip. The link, the panel around it and the button itself are not.

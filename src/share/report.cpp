@@ -21,6 +21,16 @@ QString TimeWithoutZone(const QString& pattern) {
 
 } // namespace
 
+QString SuggestedFilePath(const QString& folder, const QString& product, const QDateTime& now) {
+    QString name = product.trimmed().isEmpty() ? QStringLiteral("Zentaro") : product.trimmed();
+    // The product comes from the version block: nothing in it may reach
+    // another folder.
+    for (const QChar c : {QChar(u'/'), QChar(u'\\'), QChar(u':')})
+        name.replace(c, u'_');
+    name += u' ' + now.date().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".txt");
+    return folder.isEmpty() ? name : folder + u'/' + name;
+}
+
 QString ReportDateTime(const QDateTime& now, const QLocale& locale) {
     QString date = locale.toString(now.date(), QLocale::ShortFormat);
     const QTime time = now.time();

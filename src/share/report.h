@@ -31,6 +31,11 @@ QStringList ReportLines(const ReportSource& source, const QString& dateTime);
 // The lines as the export window holds them: each ends in CR LF.
 QString ReportText(const QStringList& lines);
 
+// Where the save dialog proposes to put the report: "<product> <date>.txt" in
+// folder, the date as year-month-day (no separator a file name cannot hold),
+// "Zentaro" when the product is unknown. Just the name when folder is empty.
+QString SuggestedFilePath(const QString& folder, const QString& product, const QDateTime& now);
+
 // A text to save: its line breaks, whatever they were, become CR LF.
 QByteArray SavedBytes(const QString& text);
 

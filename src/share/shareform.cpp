@@ -1,14 +1,17 @@
 #include "share/shareform.h"
 
 #include "appfonts.h"
+#include "inkicon.h"
 #include "share/report.h"
 #include "ui_shareform.h"
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QScreen>
+#include <QShortcut>
 #include <QTextCursor>
 
 namespace zentaro::share {
@@ -19,7 +22,13 @@ TFormShare::TFormShare(QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose); // closing frees it
     setWindowTitle(QString());
     ui->Memo1->setFont(assets::Tahoma(16));
+    ui->Button1->setIcon(assets::InkIcon(QStringLiteral(":/icons/save48.svg")));
     connect(ui->Button1, &QPushButton::clicked, this, &TFormShare::Button1Click);
+    // Esc closes the window and Ctrl+S saves, as in other text windows.
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(close, &QShortcut::activated, this, &QWidget::close);
+    auto* save = new QShortcut(QKeySequence::Save, this);
+    connect(save, &QShortcut::activated, this, &TFormShare::Button1Click);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -33,6 +42,10 @@ void TFormShare::AddLine(const QString& line) {
     end.insertText(line + u'\n');
 }
 
+void TFormShare::SetSuggestedFile(const QString& path) {
+    suggestedFile_ = path;
+}
+
 void TFormShare::Button1Click() {
     QFileDialog SaveDialog1(this, QString(), QString(), QStringLiteral("Text File (*.txt)"));
     SaveDialog1.setObjectName(QStringLiteral("SaveDialog1"));
@@ -40,6 +53,11 @@ void TFormShare::Button1Click() {
     SaveDialog1.setDefaultSuffix(QStringLiteral("txt"));
     // An existing file is replaced without a question.
     SaveDialog1.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!suggestedFile_.isEmpty()) {
+        const QFileInfo suggested(suggestedFile_);
+        SaveDialog1.setDirectory(suggested.absolutePath());
+        SaveDialog1.selectFile(suggested.fileName());
+    }
     if (SaveDialog1.exec() != QDialog::Accepted || SaveDialog1.selectedFiles().isEmpty())
         return;
     const QString path = SaveDialog1.selectedFiles().constFirst();

@@ -24,12 +24,16 @@ public:
 
     void Button1Click();
 
+    // The file the save dialog proposes: its folder and its name.
+    void SetSuggestedFile(const QString& path);
+
 private:
     // Writes the text to path, replacing a file of that name only once the
     // new one is complete. Empty on success, else the reason.
     static QString Save(const QString& path, const QString& text);
 
     std::unique_ptr<Ui::TFormShare> ui;
+    QString suggestedFile_;
 };
 
 } // namespace zentaro::share

@@ -5,9 +5,13 @@
 #include "engine/workloads.h"
 #include "i18n/catalogue.h"
 #include "i18n/translation.h"
+#include "inkicon.h"
+#include "online/feedback.h"
 #include "platform/registryvalues.h"
+#include "share/shareform.h"
 #include "support/appfixture.h"
 #include "support/modaldriver.h"
+#include "support/palettes.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,15 +22,23 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSpinBox>
+#include <QStyleFactory>
+#include <QStyleOption>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <atomic>
 #include <mutex>
+#include <optional>
+
+Q_DECLARE_METATYPE(zentaro::platform::ElevatedStartState)
 
 using namespace zentaro;
 using zentaro::app::TAppForm;
@@ -45,20 +57,31 @@ private slots:
     void menus_data();
     void menus();
     void focusOrder();
+    void keyboard_data();
+    void keyboard();
     void testLength_data();
     void testLength();
+    void testLengthFieldFitsItsWidestValue_data();
+    void testLengthFieldFitsItsWidestValue();
     void testTypeMenu();
     void singleThenMultiCoreRun();
     void germanDecimalSeparator();
     void tooShortToMeasure();
     void escStopsALongRun();
     void closingDuringALongRun();
+    void closingEndsTheProgram_data();
+    void closingEndsTheProgram();
+    void ratingWordReadsOnTheBar_data();
+    void ratingWordReadsOnTheBar();
     void processorFacts();
     void samplingStopsOnFailure();
+    void longProcessorNameShrinks_data();
     void longProcessorNameShrinks();
     void onlineHelp();
     void runAsAdministrator_data();
     void runAsAdministrator();
+    void failedElevationKeepsTheWindow_data();
+    void failedElevationKeepsTheWindow();
     void startupWithoutVersionBlock();
     void aboutWindow();
     void languageChoiceRestartsAndStays();
@@ -163,7 +186,7 @@ void TestAppForm::menus() {
     QStringList top;
     for (QAction* a : form.menuBar()->actions())
         top << a->text();
-    QCOMPARE(top, QStringList({"File", "Settings", "Help"}));
+    QCOMPARE(top, QStringList({"&File", "&Settings", "&Help"}));
 
     auto visibleItems = [&](const char* menu) {
         QStringList items;
@@ -172,13 +195,18 @@ void TestAppForm::menus() {
                 items << (a->isSeparator() ? QString("-") : a->text());
         return items;
     };
-    QCOMPARE(visibleItems("File1"),
-             elevated ? QStringList({"Exit"}) : QStringList({"Run as Administrator", "-", "Exit"}));
-    QCOMPARE(visibleItems("Help1"), QStringList({"Online Help", "-", "Update Notifications", "-",
-                                                 "Language...", "Send &Feedback...", "&About..."}));
+    // The captions with their mnemonics, one letter each within a menu.
+    QCOMPARE(visibleItems("File1"), elevated
+                                        ? QStringList({"E&xit"})
+                                        : QStringList({"Run as &Administrator", "-", "E&xit"}));
+    QCOMPARE(visibleItems("Help1"),
+             QStringList({"Online &Help", "-", "&Update Notifications", "-", "&Language...",
+                          "Send &Feedback...", "&About..."}));
+    QCOMPARE(Find<QMenu>(form, "estType1")->title(), QString("&Test Type"));
     QCOMPARE(visibleItems("estType1"),
-             QStringList({"Default", "Integer Arithmetic", "Floating Point Arithmetic",
-                          "Trigonometric", "Branch Prediction and Control", "Bitwise Logic"}));
+             QStringList({"&Default", "&Integer Arithmetic", "&Floating Point Arithmetic",
+                          "T&rigonometric", "&Branch Prediction and Control", "Bit&wise Logic"}));
+    QCOMPARE(form.findChild<QAction*>("Exit1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     for (QAction* a : Find<QMenu>(form, "estType1")->actions()) {
         QVERIFY(a->isCheckable());
         QCOMPARE(a->isChecked(), a->objectName() == "Default1");
@@ -206,6 +234,39 @@ void TestAppForm::focusOrder() {
         if (expected.contains(w->objectName()) && !order.contains(w->objectName()))
             order << w->objectName();
     QCOMPARE(order, expected);
+}
+
+void TestAppForm::keyboard_data() {
+    QTest::addColumn<QString>("focus"); // where the key goes
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("result"); // the label that gets a result, or "exit"
+    QTest::newRow("Enter on Test Single-Core") << "Button1" << int(Qt::Key_Return) << "Label7";
+    QTest::newRow("Enter on Test Multi-Core") << "Button2" << int(Qt::Key_Enter) << "Label11";
+    QTest::newRow("Enter in the length field") << "SpinEdit1" << int(Qt::Key_Return) << "Label7";
+    QTest::newRow("Ctrl+Q") << "SpinEdit1" << (Qt::CTRL | Qt::Key_Q).toCombined() << "exit";
+}
+
+void TestAppForm::keyboard() {
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(QString, result);
+    Fixture f;
+    TAppForm form(f.environment());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QWidget* target = Find<QWidget>(form, qPrintable(focus));
+    target->setFocus();
+    QWidget* receiver = QApplication::focusWidget();
+    QVERIFY(receiver == target || receiver->parentWidget() == target);
+    const QKeyCombination combination = QKeyCombination::fromCombined(key);
+    QTest::keyClick(receiver, combination.key(), combination.keyboardModifiers());
+    if (result == "exit") {
+        QVERIFY(!form.isVisible());
+        return;
+    }
+    QVERIFY(WaitForRunEnd(form));
+    QCOMPARE(Text(form, qPrintable(result)),
+             QString(result == "Label7" ? "40.00 million ops/sec" : "320.00 million ops/sec"));
 }
 
 void TestAppForm::testLength_data() {
@@ -249,6 +310,70 @@ void TestAppForm::testLength() {
     QVERIFY(WaitForRunEnd(form));
 }
 
+namespace {
+
+// A style whose spin boxes have wide buttons side by side, as some desktop
+// styles draw them: the edit field gets what the buttons leave.
+class WideButtonStyle : public QProxyStyle {
+public:
+    static constexpr int kButtons = 64;
+    using QProxyStyle::QProxyStyle;
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                           const QWidget* widget) const override {
+        QSize s = QProxyStyle::sizeFromContents(type, option, size, widget);
+        if (type == CT_SpinBox)
+            s.rwidth() += kButtons;
+        return s;
+    }
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl sub,
+                         const QWidget* widget) const override {
+        const QRect r = QProxyStyle::subControlRect(control, option, sub, widget);
+        if (control != CC_SpinBox)
+            return r;
+        const QRect box = option->rect;
+        if (sub == SC_SpinBoxEditField)
+            return QRect(box.left() + 2, box.top() + 2, std::max(0, box.width() - kButtons - 4),
+                         box.height() - 4);
+        if (sub == SC_SpinBoxUp)
+            return QRect(box.right() - kButtons / 2, box.top(), kButtons / 2, box.height());
+        if (sub == SC_SpinBoxDown)
+            return QRect(box.right() - kButtons, box.top(), kButtons / 2, box.height());
+        return r;
+    }
+};
+
+} // namespace
+
+void TestAppForm::testLengthFieldFitsItsWidestValue_data() {
+    QTest::addColumn<QString>("style"); // a style name, or "wide buttons"
+    for (const QString& key : QStyleFactory::keys())
+        QTest::newRow(qPrintable(key)) << key;
+    QTest::newRow("wide buttons") << "wide buttons";
+}
+
+// 99999 shows whole in the field under whatever style the user picked.
+void TestAppForm::testLengthFieldFitsItsWidestValue() {
+    QFETCH(QString, style);
+    const QString before = QApplication::style()->name();
+    const auto restore = qScopeGuard([before] { QApplication::setStyle(before); });
+    if (style == "wide buttons")
+        QApplication::setStyle(new WideButtonStyle(QStyleFactory::create("Fusion")));
+    else
+        QApplication::setStyle(style);
+    Fixture f;
+    TAppForm form(f.environment());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    auto* spin = Find<QSpinBox>(form, "SpinEdit1");
+    spin->setValue(99999);
+    QLineEdit* edit = spin->findChild<QLineEdit*>();
+    const int needed = edit->fontMetrics().horizontalAdvance(edit->text());
+    QVERIFY2(edit->contentsRect().width() >= needed,
+             qPrintable(QString("%1 < %2").arg(edit->contentsRect().width()).arg(needed)));
+    QVERIFY(spin->width() >= 85); // never narrower than laid out
+    QVERIFY(ClientGeometry(form, spin).right() < form.centralWidget()->width());
+}
+
 void TestAppForm::testTypeMenu() {
     Fixture f;
     TAppForm form(f.environment());
@@ -269,7 +394,7 @@ void TestAppForm::testTypeMenu() {
         a->trigger();
         QCOMPARE(TestType, std::string(TestTypeValue(a->data().value<WorkloadKind>())));
         QCOMPARE(QString::fromLatin1(WorkloadDisplayName(a->data().value<WorkloadKind>())),
-                 a->text());
+                 QString(a->text()).remove(u'&')); // the caption less its mnemonic
     }
     // A run follows the window's own choice, not the process-wide text read back.
     TestType = "no such type";
@@ -407,6 +532,107 @@ void TestAppForm::closingDuringALongRun() {
     QVERIFY(!QApplication::overrideCursor());
 }
 
+void TestAppForm::closingEndsTheProgram_data() {
+    QTest::addColumn<QString>("other"); // the window open when the main one is closed
+    QTest::newRow("Export") << "Export";
+    QTest::newRow("About") << "About";
+    QTest::newRow("feedback") << "feedback";
+    QTest::newRow("Language") << "Language";
+}
+
+// The close box of the main window ends the program, whichever other window of
+// ours is open at the time; the event loop here stands for the program's own.
+void TestAppForm::closingEndsTheProgram() {
+    QFETCH(QString, other);
+    Fixture f;
+    TAppForm form(f.environment());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QApplication::setQuitOnLastWindowClosed(true);
+    const auto restore = qScopeGuard([] { QApplication::setQuitOnLastWindowClosed(false); });
+
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    connect(&deadline, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    deadline.start(10'000);
+
+    bool otherWasOpen = false;
+    auto closeMain = [&](QWidget* window) {
+        otherWasOpen = window && window->isVisible();
+        form.close(); // as the close box does
+    };
+    std::optional<ModalDriver<about::TAboutBox>> about;
+    std::optional<ModalDriver<online::TFeedbackForm>> feedback;
+    std::optional<ModalDriver<i18n::TTranslateForm>> language;
+    if (other == "About")
+        about.emplace(closeMain);
+    else if (other == "feedback")
+        feedback.emplace(closeMain);
+    else if (other == "Language")
+        language.emplace(closeMain);
+    QTimer::singleShot(0, &form, [&] {
+        if (other == "Export") {
+            form.ButtonShareClick();
+            auto* share = form.findChild<share::TFormShare*>();
+            QTimer::singleShot(0, &form, [&, share] { closeMain(share); });
+        } else {
+            const char* item = other == "About"      ? "About1"
+                               : other == "feedback" ? "SendFeedback1"
+                                                     : "Language1";
+            form.findChild<QAction*>(item)->trigger();
+        }
+    });
+    const int code = QApplication::exec();
+    QVERIFY(otherWasOpen);
+    QCOMPARE(code, 0); // 99: still running at the deadline
+    QVERIFY(!form.isVisible());
+}
+
+void TestAppForm::ratingWordReadsOnTheBar_data() {
+    QTest::addColumn<bool>("dark");
+    QTest::addColumn<double>("speed");
+    for (const bool dark : {false, true})
+        for (const double speed : {200.0, 1200.0, 1700.0, 2600.0, 3600.0})
+            QTest::addRow("%s %.0f", dark ? "dark" : "light", speed) << dark << speed;
+}
+
+// Wherever the word sits on the bar (the grey cover, yellow, green), what
+// borders its strokes contrasts with them at least 4.5 to 1: a halo of the
+// colour opposite to the text's, in light and dark palettes.
+void TestAppForm::ratingWordReadsOnTheBar() {
+    QFETCH(bool, dark);
+    QFETCH(double, speed);
+    const PaletteScope scope(dark ? DarkPalette() : QApplication::style()->standardPalette());
+    Fixture f;
+    TAppForm form(f.environment());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.SonucRenkHesapla(speed);
+    auto* word = Find<QLabel>(form, "LabelPercent");
+    auto* bar = Find<QWidget>(form, "Panel5");
+    QVERIFY(word->isVisible());
+    const QImage image =
+        bar->grab(word->geometry()).toImage().convertToFormat(QImage::Format_RGB32);
+    const QColor ink = word->palette().color(word->foregroundRole());
+    auto isInk = [&](int x, int y) {
+        return assets::ContrastRatio(image.pixelColor(x, y), ink) < 1.25;
+    };
+    std::vector<double> borders;
+    for (int y = 1; y + 1 < image.height(); ++y)
+        for (int x = 1; x + 1 < image.width(); ++x) {
+            if (!isInk(x, y))
+                continue;
+            for (const QPoint d : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)})
+                if (!isInk(x + d.x(), y + d.y()))
+                    borders.push_back(
+                        assets::ContrastRatio(image.pixelColor(x + d.x(), y + d.y()), ink));
+        }
+    QVERIFY2(borders.size() > 20, "no text drawn");
+    std::sort(borders.begin(), borders.end());
+    const double median = borders[borders.size() / 2];
+    QVERIFY2(median >= 4.5, qPrintable(QString("median contrast %1").arg(median)));
+}
+
 void TestAppForm::processorFacts() {
     Fixture f;
     f.samples = {4190, 4300};
@@ -449,19 +675,53 @@ void TestAppForm::samplingStopsOnFailure() {
     QCOMPARE(Text(second, "Label20"), QString("3000 MHz"));
 }
 
+void TestAppForm::longProcessorNameShrinks_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("shortened"); // too long even at the smallest size
+    QTest::newRow("fits") << "Intel(R) Core(TM) i7-9700K CPU @ 3.60GHz" << false;
+    QTest::newRow("laptop") << "11th Gen Intel(R) Core(TM) i7-1165G7 @ 2.80GHz" << false;
+    QTest::newRow("workstation") << "AMD Ryzen Threadripper PRO 7995WX 96-Cores" << false;
+    QTest::newRow("server") << "Intel(R) Xeon(R) Platinum 8480+ CPU @ 2.00GHz" << false;
+    QTest::newRow("arm laptop")
+        << "Snapdragon(R) X Elite - X1E78100 - Qualcomm(R) Oryon(TM) CPU @ 3.40GHz" << true;
+    QTest::newRow("absurd, blanks kept")
+        << QString(3, ' ') + QString(120, 'W') + QString(2, ' ') << true;
+}
+
+// The name stays inside the fixed window: the window's font if it fits, else a
+// smaller one no smaller than 8 points, else its middle left out with the whole
+// name in the tooltip. The export has the whole name.
 void TestAppForm::longProcessorNameShrinks() {
+    QFETCH(QString, name);
+    QFETCH(bool, shortened);
     Fixture f;
-    f.cpuName = std::string(3, ' ') + std::string(120, 'W') + "  ";
+    f.cpuName = name.toStdString();
     TAppForm form(f.environment());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    auto* name = Find<QLabel>(form, "Label9");
-    QCOMPARE(name->text(), QString::fromStdString(f.cpuName)); // blanks kept
-    QVERIFY2(name->width() <= 400, qPrintable(QString::number(name->width())));
-    QVERIFY(name->font().pointSize() >= 1);
-    QVERIFY(name->font().pointSize() < 12); // 16 px is 12 points at 96 DPI
+    auto* label = Find<QLabel>(form, "Label9");
+    const QRect place = ClientGeometry(form, label);
+    QVERIFY2(place.right() < form.centralWidget()->width() - 2,
+             qPrintable(QString::number(place.right())));
+    const QFontInfo font(label->font());
+    QVERIFY2(font.pointSize() >= 8, qPrintable(QString::number(font.pointSize())));
+    if (QByteArray(QTest::currentDataTag()) == "fits")
+        QCOMPARE(label->font().pixelSize(), 16);
+    if (shortened) {
+        QVERIFY2(label->text().contains(QChar(0x2026)), qPrintable(label->text()));
+        QCOMPARE(label->toolTip(), name);
+    } else {
+        QCOMPARE(label->text(), name);
+        QVERIFY(label->toolTip().isEmpty());
+    }
     // The other values keep their font.
     QCOMPARE(Find<QLabel>(form, "Label19")->font().pixelSize(), 16);
+    // The export has the whole name.
+    form.ButtonShareClick();
+    auto* share = form.findChild<share::TFormShare*>();
+    QVERIFY(share);
+    QVERIFY(share->findChild<QPlainTextEdit*>("Memo1")->toPlainText().contains("CPU Name: " + name +
+                                                                               "\n"));
 }
 
 void TestAppForm::onlineHelp() {
@@ -476,17 +736,21 @@ void TestAppForm::onlineHelp() {
 
 void TestAppForm::runAsAdministrator_data() {
     QTest::addColumn<QString>("answer");
+    QTest::addColumn<int>("pendingPolls"); // before the new copy runs
     QTest::addColumn<bool>("restarted");
-    QTest::newRow("Yes") << "Yes" << true;
-    QTest::newRow("No") << "No" << false;
-    QTest::newRow("Esc") << "Esc" << false;
-    QTest::newRow("close box") << "close" << false;
+    QTest::newRow("Yes") << "Yes" << 0 << true;
+    QTest::newRow("Yes, the copy runs after a while") << "Yes" << 3 << true;
+    QTest::newRow("No") << "No" << 0 << false;
+    QTest::newRow("Esc") << "Esc" << 0 << false;
+    QTest::newRow("close box") << "close" << 0 << false;
 }
 
 void TestAppForm::runAsAdministrator() {
     QFETCH(QString, answer);
+    QFETCH(int, pendingPolls);
     QFETCH(bool, restarted);
     Fixture f;
+    f.elevation->pendingPolls = pendingPolls;
     TAppForm form(f.environment());
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -505,11 +769,72 @@ void TestAppForm::runAsAdministrator() {
     QCOMPARE(question, QString("Restart Application with Administrator Privileges?"));
     if (restarted) {
         QCOMPARE(f.elevation->started, std::vector<std::string>{ZENTARO_BIN_DIR "/zentaro"});
-        QVERIFY(!form.isVisible());
+        // Still here while the system asks; gone once the new copy runs.
+        QCOMPARE(form.isVisible(), pendingPolls > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!form.isVisible(), 5000);
     } else {
         QVERIFY(f.elevation->started.empty());
         QVERIFY(form.isVisible());
     }
+}
+
+void TestAppForm::failedElevationKeepsTheWindow_data() {
+    using State = platform::ElevatedStartState;
+    QTest::addColumn<State>("outcome");
+    QTest::addColumn<int>("pendingPolls"); // negative: no answer at all
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("no pkexec") << State::NoTool << 0
+                               << "The program that asks for the administrator's password was "
+                                  "not found.";
+    QTest::newRow("dismissed") << State::Dismissed << 2 << "The request was dismissed.";
+    QTest::newRow("not granted") << State::NotGranted << 0
+                                 << "Administrator privileges were not granted.";
+    QTest::newRow("the copy ends at once")
+        << State::Failed << 1 << "The restarted program ended at once (status 1).";
+    QTest::newRow("no answer in time")
+        << State::Started << -1 << "No answer came within 5 minutes.";
+}
+
+// The window, its results and the program stay; the failure box says why.
+void TestAppForm::failedElevationKeepsTheWindow() {
+    QFETCH(platform::ElevatedStartState, outcome);
+    QFETCH(int, pendingPolls);
+    QFETCH(QString, reason);
+    Fixture f;
+    f.elevation->outcome = outcome;
+    f.elevation->pendingPolls = pendingPolls;
+    f.elevation->detail = 1;
+    app::AppEnvironment env = f.environment();
+    if (pendingPolls < 0)
+        env.testing.elevationWaitMs = 0;
+    TAppForm form(std::move(env));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.Button1Click();
+    QVERIFY(WaitForRunEnd(form));
+
+    std::optional<ModalDriver<QMessageBox>> failure;
+    QString text, title;
+    ModalDriver<QMessageBox> confirm([&](QMessageBox* box) {
+        failure.emplace([&](QMessageBox* b) {
+            text = b->text();
+            title = b->windowTitle();
+            b->accept();
+        });
+        box->findChild<QPushButton*>("Yes")->click();
+    });
+    form.findChild<QAction*>("RunasAdministrator1")->trigger();
+    QVERIFY2(confirm.ok(), confirm.failure());
+    QVERIFY(failure);
+    QTRY_VERIFY_WITH_TIMEOUT(failure->driven(), 10'000);
+    QVERIFY2(failure->ok(), failure->failure());
+    QCOMPARE(title, QString("Failure"));
+    QCOMPARE(text,
+             "The application could not be restarted with administrator privileges.\n\n" + reason);
+    QCOMPARE(f.elevation->abandoned, pendingPolls < 0 ? 1 : 0);
+    QVERIFY(form.isVisible());
+    QCOMPARE(Text(form, "Label7"), QString("40.00 million ops/sec"));
+    QVERIFY(form.findChild<QAction*>("RunasAdministrator1")->isEnabled());
 }
 
 // The version block cannot be read: the error is shown, the later steps are

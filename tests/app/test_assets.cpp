@@ -3,7 +3,10 @@
 // initialises the resources by hand), drawable at the sizes the windows use,
 // and Tahoma resolved to its regular file, bold included.
 #include "appfonts.h"
+#include "inkicon.h"
+#include "support/palettes.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFont>
 #include <QFontDatabase>
@@ -12,6 +15,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QRawFont>
+#include <QStyle>
 #include <QSvgRenderer>
 #include <QTest>
 
@@ -50,6 +54,10 @@ private slots:
     void picturesDrawAtTheirSizes();
     void picturesCarryTheirOwnColour_data();
     void picturesCarryTheirOwnColour();
+    void inkIconsTakeThePalettesTextColour_data();
+    void inkIconsTakeThePalettesTextColour();
+    void linkColourReadsOnTheWindow_data();
+    void linkColourReadsOnTheWindow();
     void tahomaResolvesToItsOwnFiles_data();
     void tahomaResolvesToItsOwnFiles();
 };
@@ -159,6 +167,73 @@ void TestAssets::tahomaResolvesToItsOwnFiles() {
     QVERIFY(resolved.isValid());
     QCOMPARE(resolved.fontTable("head"), expected.fontTable("head"));
     QCOMPARE(QFontInfo(font).bold(), bold);
+}
+
+void TestAssets::inkIconsTakeThePalettesTextColour_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("dark");
+    for (const char* name : {"admin", "exit", "help", "flag", "feedback", "about", "share48",
+                             "save48", "x-logo", "close", "copy"}) {
+        const QString path = QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name));
+        QTest::addRow("%s light", name) << path << false;
+        QTest::addRow("%s dark", name) << path << true;
+    }
+}
+
+// Every pixel drawn is the text colour of the palette in use when it is drawn
+// (edges blend it with transparency only), and a selected item's is the
+// highlighted text colour.
+void TestAssets::inkIconsTakeThePalettesTextColour() {
+    QFETCH(QString, path);
+    QFETCH(bool, dark);
+    const zentaro::testing::PaletteScope scope(dark ? zentaro::testing::DarkPalette()
+                                                    : QApplication::style()->standardPalette());
+    const QIcon icon = zentaro::assets::InkIcon(path);
+    for (const auto& [mode, role] : {std::pair{QIcon::Normal, QPalette::WindowText},
+                                     std::pair{QIcon::Selected, QPalette::HighlightedText}}) {
+        const QColor ink = QApplication::palette().color(role);
+        const QImage image =
+            icon.pixmap(QSize(24, 24), mode).toImage().convertToFormat(QImage::Format_ARGB32);
+        QVERIFY(paintedPixels(image) > 10);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (c.alpha() > 128)
+                    QVERIFY2(std::abs(c.red() - ink.red()) + std::abs(c.green() - ink.green()) +
+                                     std::abs(c.blue() - ink.blue()) <=
+                                 6,
+                             qPrintable(c.name() + " for " + ink.name()));
+            }
+    }
+}
+
+void TestAssets::linkColourReadsOnTheWindow_data() {
+    QTest::addColumn<QColor>("window");
+    QTest::addColumn<QColor>("link");
+    QTest::addColumn<bool>("kept"); // already readable: unchanged
+    QTest::newRow("blue on white") << QColor(Qt::white) << QColor(Qt::blue) << true;
+    QTest::newRow("blue on button face") << QColor(0xf0, 0xf0, 0xf0) << QColor(Qt::blue) << true;
+    QTest::newRow("blue on near-black") << QColor(0x2b, 0x2b, 0x2b) << QColor(Qt::blue) << false;
+    QTest::newRow("dark blue on black") << QColor(Qt::black) << QColor(0, 0, 0x80) << false;
+    QTest::newRow("light link on white") << QColor(Qt::white) << QColor(0xaa, 0xdd, 0xff) << false;
+    QTest::newRow("theme's own light link on dark")
+        << QColor(0x2b, 0x2b, 0x2b) << QColor(0x3d, 0xae, 0xe9) << true;
+}
+
+void TestAssets::linkColourReadsOnTheWindow() {
+    QFETCH(QColor, window);
+    QFETCH(QColor, link);
+    QFETCH(bool, kept);
+    QPalette palette;
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::Link, link);
+    const QColor chosen = zentaro::assets::ReadableLinkColour(palette);
+    QVERIFY2(zentaro::assets::ContrastRatio(chosen, window) >= 4.5, qPrintable(chosen.name()));
+    if (kept)
+        QCOMPARE(chosen, link);
+    else // still the link's hue: its blue stays its strongest channel
+        QVERIFY2(chosen.blue() >= chosen.red() && chosen.blue() >= chosen.green(),
+                 qPrintable(chosen.name()));
 }
 
 QTEST_MAIN(TestAssets)

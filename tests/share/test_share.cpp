@@ -20,6 +20,8 @@ private slots:
     void dateTime_data();
     void dateTime();
     void reportLines();
+    void suggestedFile_data();
+    void suggestedFile();
     void savedBytes_data();
     void savedBytes();
 };
@@ -142,6 +144,32 @@ void TestShare::reportLines() {
                           "Current Speed: Unknown", "", "Elapsed Time: 2.50 sec",
                           "Single-Core: 40.00 million ops/sec", "Multi-Core: Not tested"}));
     QCOMPARE(ReportText({"a", "", "b"}), QString("a\r\n\r\nb\r\n"));
+}
+
+void TestShare::suggestedFile_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("product");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("documents") << "/home/ana/Documents"
+                               << "Zentaro"
+                               << "/home/ana/Documents/Zentaro 2026-12-10.txt";
+    QTest::newRow("no documents folder") << ""
+                                         << "Zentaro"
+                                         << "Zentaro 2026-12-10.txt";
+    QTest::newRow("no product") << "/d"
+                                << " "
+                                << "/d/Zentaro 2026-12-10.txt";
+    QTest::newRow("a product naming folders") << "/d"
+                                              << "../../etc/x:y\\z"
+                                              << "/d/.._.._etc_x_y_z 2026-12-10.txt";
+}
+
+void TestShare::suggestedFile() {
+    QFETCH(QString, folder);
+    QFETCH(QString, product);
+    QFETCH(QString, path);
+    const QDateTime now(QDate(2026, 12, 10), QTime(23, 59, 59));
+    QCOMPARE(zentaro::share::SuggestedFilePath(folder, product, now), path);
 }
 
 void TestShare::savedBytes_data() {

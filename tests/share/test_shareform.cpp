@@ -6,9 +6,11 @@
 #include "support/appfixture.h"
 #include "support/modaldriver.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -98,6 +100,7 @@ private slots:
     void report();
     void newWindowEachTime();
     void saveWritesTheTextAsShown();
+    void keyboardAndProposedFile();
     void saveFailureKeepsTheOldFile_data();
     void saveFailureKeepsTheOldFile();
 };
@@ -265,6 +268,40 @@ void TestShareForm::saveWritesTheTextAsShown() {
     QVERIFY(cancel.ok());
     QCOMPARE(ReadAll(chosen + ".txt"), QByteArray("short\r\n"));
     window->close();
+}
+
+// Ctrl+S opens the save dialog, which proposes "Zentaro <date>.txt" in the
+// user's documents; Esc closes the window.
+void TestShareForm::keyboardAndProposedFile() {
+    ShareFixture f;
+    QVERIFY(QDir().mkpath(f.dir.filePath("Documents")));
+    TAppForm form(f.environment());
+    form.show();
+    RunKinds(form, "s");
+    form.ButtonShareClick();
+    QPointer<QWidget> window = form.newestExport();
+    QVERIFY(window);
+    QCOMPARE(window->parentWidget(), &form); // no taskbar entry of its own
+    window->activateWindow();
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), window.data(), 5000);
+    QString folder, proposed;
+    ModalDriver<QFileDialog> driver([&](QFileDialog* dialog) {
+        folder = dialog->directory().absolutePath();
+        proposed = dialog->selectedFiles().value(0);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    QTest::keyClick(window->findChild<QPlainTextEdit*>("Memo1"), Qt::Key_S, Qt::ControlModifier);
+    QVERIFY2(driver.ok(), driver.failure());
+    QCOMPARE(folder, QDir(f.dir.filePath("Documents")).absolutePath());
+    const QString expected = f.dir.filePath("Documents/Zentaro 2026-12-10.txt");
+    QCOMPARE(proposed, expected);
+    QVERIFY(ReadAll(expected).startsWith("KESTRIX - Zentaro 1.0\r\n"));
+
+    window->activateWindow(); // back from the dialog
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), window.data(), 5000);
+    QTest::keyClick(window->findChild<QPlainTextEdit*>("Memo1"), Qt::Key_Escape);
+    QTRY_VERIFY_WITH_TIMEOUT(!window, 5000); // closed, and freed
+    QVERIFY(form.isVisible());
 }
 
 void TestShareForm::saveFailureKeepsTheOldFile_data() {

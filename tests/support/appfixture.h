@@ -41,14 +41,50 @@ private:
     std::size_t next_ = 0;
 };
 
+// Records the restarts asked for. Each one answers Pending for `pendingPolls`
+// polls, then `outcome` (with `detail`); an abandoned one counts in `abandoned`.
 class FakeElevation final : public platform::Elevation {
 public:
     explicit FakeElevation(bool elevated) : elevated_(elevated) {}
     bool IsElevated() const override { return elevated_; }
-    void StartElevated(const std::string& executable) override { started.push_back(executable); }
+    std::unique_ptr<platform::ElevatedStart> StartElevated(const std::string& executable) override {
+        started.push_back(executable);
+        return std::make_unique<Start>(*this);
+    }
     std::vector<std::string> started;
+    platform::ElevatedStartState outcome = platform::ElevatedStartState::Started;
+    int pendingPolls = 0; // negative: pending until abandoned
+    int detail = 0;
+    int abandoned = 0;
 
 private:
+    class Start final : public platform::ElevatedStart {
+    public:
+        explicit Start(FakeElevation& owner) : owner_(owner), left_(owner.pendingPolls) {}
+        platform::ElevatedStartState Poll() override {
+            if (abandoned_)
+                return platform::ElevatedStartState::Dismissed;
+            if (left_ < 0)
+                return platform::ElevatedStartState::Pending;
+            if (left_ > 0) {
+                --left_;
+                return platform::ElevatedStartState::Pending;
+            }
+            return owner_.outcome;
+        }
+        int detail() const override { return owner_.detail; }
+        void Abandon() override {
+            if (Poll() != platform::ElevatedStartState::Pending)
+                return;
+            abandoned_ = true;
+            ++owner_.abandoned;
+        }
+
+    private:
+        FakeElevation& owner_;
+        int left_;
+        bool abandoned_ = false;
+    };
     bool elevated_;
 };
 
@@ -107,6 +143,7 @@ struct Fixture {
             return std::chrono::system_clock::time_point(std::chrono::milliseconds(when));
         };
         env.restarter = restarter;
+        env.documentsFolder = dir.filePath("Documents").toStdString();
         if (!realClock)
             env.testing.runClock = stopwatch.clock();
         env.testing.operationCount = operations;
