@@ -6,6 +6,7 @@
 #include "support/oddfiles.h"
 
 #include <QtTest>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -200,6 +201,9 @@ private slots:
     void hostileProcessorName();
     void newOptions_data();
     void newOptions();
+    void optionSpellings_data();
+    void optionSpellings();
+    void helpNamesEveryOption();
     void summaryFigures_data();
     void summaryFigures();
     void repeats();
@@ -274,6 +278,31 @@ void TestCli::badArguments_data() {
     QTest::newRow("line break") << QStringList{"--length", "1\r\n2"} << QByteArray("1\\x0d\\x0a2");
     QTest::newRow("very long argument")
         << QStringList{longArgument} << ("unknown argument: --" + QByteArray(58, 'x') + "...");
+    // Values given with "=" or, after -n and -t, at once.
+    QTest::newRow("flag with a value")
+        << QStringList{"--json=x"} << QByteArray("--json takes no value: --json=x");
+    QTest::newRow("flag with an empty value")
+        << QStringList{"--single", "--quiet="} << QByteArray("--quiet takes no value: --quiet=");
+    QTest::newRow("unknown option with a value")
+        << QStringList{"--fast=yes"} << QByteArray("unknown argument: --fast=yes");
+    QTest::newRow("empty value after =")
+        << QStringList{"--type="} << QByteArray("empty value for --type");
+    QTest::newRow("empty value as the next argument")
+        << QStringList{"--compare", ""} << QByteArray("empty value for --compare");
+    QTest::newRow("short option, empty value")
+        << QStringList{"-t", ""} << QByteArray("empty value for -t");
+    QTest::newRow("doubled =") << QStringList{"--length==3"} << QByteArray("1 to 99999: =3");
+    QTest::newRow("= after a short option") << QStringList{"-n=5"} << QByteArray("1 to 1000: =5");
+    QTest::newRow("short option missing")
+        << QStringList{"--single", "-n"} << QByteArray("missing value for -n");
+    QTest::newRow("short option out of range") << QStringList{"-t0"} << QByteArray("4096: 0");
+    QTest::newRow("flags are not bundled")
+        << QStringList{"-qj"} << QByteArray("unknown argument: -qj");
+    QTest::newRow("-v is not -V") << QStringList{"-v"} << QByteArray("unknown argument: -v");
+    QTest::newRow("control characters after =")
+        << QStringList{"--type=\x1b[31m"} << QByteArray("unknown test type: \\x1b[31m");
+    QTest::newRow("long value after =") << QStringList{"--operations=" + QString(5000, '9')}
+                                        << (": " + QByteArray(60, '9') + "...");
 }
 
 void TestCli::badArguments() {
@@ -602,6 +631,99 @@ void TestCli::newOptions() {
     QCOMPARE(r.options.quiet, quiet);
     QCOMPARE(QString::fromStdString(r.options.compare.value_or("")), compare);
     QVERIFY(!r.options.json); // "--json" was the file name
+}
+
+// Everything the parser decided, for comparing two ways of writing the same.
+std::string Decided(const ParseResult& r) {
+    const Options& o = r.options;
+    std::ostringstream out;
+    out << "error=" << r.error << " type=" << WorkloadDisplayName(o.kind)
+        << " ops=" << o.operationCount() << " single=" << o.single << " multi=" << o.multi
+        << " mode=" << o.modeGiven << " repeat=" << o.repeat << " threads=" << o.threads.value_or(0)
+        << " scaling=" << o.scaling << " quiet=" << o.quiet
+        << " compare=" << o.compare.value_or("<none>") << " json=" << o.json << " info=" << o.info
+        << " help=" << o.help << " version=" << o.version;
+    return out.str();
+}
+
+// "--option=value", "-n5" and the short flags mean what the long forms do.
+void TestCli::optionSpellings_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("same"); // the long forms, values as separate arguments
+    QTest::newRow("--type=") << QStringList{"--type=bitwise logic"}
+                             << QStringList{"--type", "bitwise logic"};
+    QTest::newRow("--length=") << QStringList{"--length=5"} << QStringList{"--length", "5"};
+    QTest::newRow("--operations=")
+        << QStringList{"--operations=1000"} << QStringList{"--operations", "1000"};
+    QTest::newRow("-n N") << QStringList{"-n", "3"} << QStringList{"--repeat", "3"};
+    QTest::newRow("-nN") << QStringList{"-n3"} << QStringList{"--repeat", "3"};
+    QTest::newRow("--repeat=") << QStringList{"--repeat=3"} << QStringList{"--repeat", "3"};
+    QTest::newRow("-t N") << QStringList{"-t", "8"} << QStringList{"--threads", "8"};
+    QTest::newRow("-tN") << QStringList{"-t08"} << QStringList{"--threads", "8"};
+    QTest::newRow("--threads=") << QStringList{"--threads=8"} << QStringList{"--threads", "8"};
+    // Only the first "=" ends the name; a value may begin with "-".
+    QTest::newRow("= inside a file name")
+        << QStringList{"--compare=a=b.json"} << QStringList{"--compare", "a=b.json"};
+    QTest::newRow("file name like an option")
+        << QStringList{"--compare=-q"} << QStringList{"--compare", "-q"};
+    QTest::newRow("short flags") << QStringList{"-q", "-j", "-V", "-h"}
+                                 << QStringList{"--quiet", "--json", "--version", "--help"};
+    QTest::newRow("mixed, the last count wins")
+        << QStringList{"-n2", "--repeat=4", "--scaling", "-t", "3", "--threads=6"}
+        << QStringList{"--repeat", "4", "--scaling", "--threads", "6"};
+}
+
+void TestCli::optionSpellings() {
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, same);
+    const ParseResult got = ParseArguments(Args(args));
+    QVERIFY2(got.error.empty(), got.error.c_str());
+    QCOMPARE(Decided(got), Decided(ParseArguments(Args(same))));
+}
+
+// Every spelling the parser takes is in --help, and every option --help lists
+// is taken.
+void TestCli::helpNamesEveryOption() {
+    const std::string help = UsageText();
+    const QList<QStringList> options = {{"--type", "Trigonometric"},
+                                        {"--length", "1"},
+                                        {"--operations", "1"},
+                                        {"--single"},
+                                        {"--multi"},
+                                        {"--both"},
+                                        {"--scaling"},
+                                        {"-t", "1"},
+                                        {"--threads", "1"},
+                                        {"-n", "1"},
+                                        {"--repeat", "1"},
+                                        {"--compare", "f"},
+                                        {"-q"},
+                                        {"--quiet"},
+                                        {"-j"},
+                                        {"--json"},
+                                        {"--info"},
+                                        {"-h"},
+                                        {"--help"},
+                                        {"-V"},
+                                        {"--version"}};
+    for (const QStringList& option : options) {
+        QVERIFY2(ParseArguments(Args(option)).error.empty(), qPrintable(option[0]));
+        const std::string name = " " + option[0].toStdString();
+        QVERIFY2(help.find(name + " ") != std::string::npos ||
+                     help.find(name + ",") != std::string::npos,
+                 qPrintable(option[0]));
+    }
+    std::istringstream lines(help);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.starts_with("  -"))
+            continue; // not a line of the option list
+        const std::size_t dashes = line.find("--");
+        const std::string name = line.substr(dashes, line.find(' ', dashes) - dashes);
+        QVERIFY2(std::any_of(options.begin(), options.end(),
+                             [&](const QStringList& o) { return o[0].toStdString() == name; }),
+                 name.c_str());
+    }
 }
 
 // Median, range and spread over the runs with a speed; runs without one are
