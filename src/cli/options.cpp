@@ -57,7 +57,8 @@ std::string UsageText() {
            "--type=\"bitwise logic\"); after -n and -t it may also follow at once (-n5).\n"
            "\n"
            "Plain text is for people: it writes numbers the way your locale does. --json is\n"
-           "for programs: the same in every locale, \".\" in numbers.\n";
+           "for programs: the same in every locale, \".\" in numbers, speeds also as numbers,\n"
+           "and a \"schema_version\" (the README describes it).\n";
 }
 
 namespace {

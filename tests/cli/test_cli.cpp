@@ -84,10 +84,29 @@ Environment TestEnvironment() {
     env.machine.architecture = "x64";
     env.machine.threads = 2;
     env.machine.baseSpeed = "3600 MHz";
+    env.machine.baseSpeedMhz = 3600;
     env.machine.currentSpeed = "Unknown";
     env.threads = 2;
     env.clock = SteppingClock(2500ms);
     return env;
+}
+
+// A system that names itself.
+class NamedSystem : public platform::OsDescription {
+public:
+    platform::OsFacts Describe() const override {
+        platform::OsFacts facts;
+        facts.productName = "Debian GNU/Linux 12 (bookworm)";
+        return facts;
+    }
+};
+
+// The moment the JSON output says the work began at, as nanoseconds after
+// 1970.
+std::chrono::system_clock::time_point At(qint64 nanoseconds) {
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::nanoseconds(nanoseconds)));
 }
 
 struct Result {
@@ -198,6 +217,10 @@ private slots:
     void unwritableOutput();
     void versionUnreadable();
     void machineFacts();
+    void jsonContext_data();
+    void jsonContext();
+    void utcTimestamp_data();
+    void utcTimestamp();
     void hostileProcessorName();
     void newOptions_data();
     void newOptions();
@@ -568,6 +591,89 @@ void TestCli::machineFacts() {
     QCOMPARE(machine["threads"].toInt(), 2);
     QCOMPARE(machine["base_speed"].toString(), QString("3600 MHz"));
     QCOMPARE(machine["current_speed"].toString(), QString("Unknown"));
+}
+
+// The facts beside the window's: the layout's version, when the work began,
+// the system, the kernel, the cores and the speeds as numbers; null where
+// unknown, never left out. Runs and --info say the same.
+void TestCli::jsonContext_data() {
+    QTest::addColumn<bool>("known");
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("known, --info") << true << QStringList{"--info", "-j"};
+    QTest::newRow("known, runs") << true << QStringList{"--operations=1000", "-j"};
+    QTest::newRow("unknown, --info") << false << QStringList{"--info", "-j"};
+    QTest::newRow("unknown, runs") << false << QStringList{"--operations=1000", "-j"};
+}
+
+void TestCli::jsonContext() {
+    QFETCH(bool, known);
+    QFETCH(QStringList, args);
+    const std::string machine = ZENTARO_TEST_DATA "/machines/two-sockets";
+    const NamedSystem os;
+    const auto kernel = platform::CreateKernelRelease(machine);
+    const auto topology = platform::CreateProcessorTopology(machine);
+    Environment env = TestEnvironment();
+    if (known) {
+        env.system = {&os, kernel.get(), topology.get()};
+        env.machine.currentSpeed = "4700 MHz";
+        env.machine.currentSpeedMhz = 4700;
+        int readings = 0;
+        env.wallClock = [&readings] {
+            ++readings;
+            return At(1'796'950'923'250'000'000); // 2026-12-11 01:02:03.25
+        };
+        const Result r = Run(args, env);
+        QCOMPARE(r.status, kExitOk);
+        QCOMPARE(readings, 1);
+        const QJsonObject root = ParseJson(r.out);
+        QCOMPARE(root["schema_version"].toInteger(), 2);
+        QCOMPARE(root["started_utc"].toString(), QString("2026-12-11T01:02:03Z"));
+        const QJsonObject m = root["machine"].toObject();
+        QCOMPARE(m["physical_cores"].toInteger(), 4);
+        QCOMPARE(m["threads"].toInteger(), 2);
+        QCOMPARE(m["base_speed_mhz"].toInteger(), 3600);
+        QCOMPARE(m["base_speed"].toString(), QString("3600 MHz"));
+        QCOMPARE(m["current_speed_mhz"].toInteger(), 4700);
+        QCOMPARE(m["current_speed"].toString(), QString("4700 MHz"));
+        QCOMPARE(m["os"].toString(), QString("Debian GNU/Linux 12 (bookworm)"));
+        QCOMPARE(m["kernel"].toString(), QString("6.1.0-18-amd64"));
+        // Numbers as JSON numbers: no quotes, no locale.
+        QVERIFY2(r.out.find("\"base_speed_mhz\": 3600,") != std::string::npos, r.out.c_str());
+        return;
+    }
+    const Result r = Run(args, env); // no sources, no wall clock
+    QCOMPARE(r.status, kExitOk);
+    const QJsonObject root = ParseJson(r.out);
+    QCOMPARE(root["schema_version"].toInteger(), 2);
+    QVERIFY(root.contains("started_utc") && root["started_utc"].isNull());
+    const QJsonObject m = root["machine"].toObject();
+    for (const char* key : {"physical_cores", "current_speed_mhz", "os", "kernel"})
+        QVERIFY2(m.contains(key) && m[key].isNull(), key);
+    QCOMPARE(m["current_speed"].toString(), QString("Unknown"));
+    QCOMPARE(m["base_speed_mhz"].toInteger(), 3600);
+}
+
+void TestCli::utcTimestamp_data() {
+    QTest::addColumn<qint64>("nanoseconds"); // after 1970
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("1970") << qint64(0) << "1970-01-01T00:00:00Z";
+    QTest::newRow("a fraction is cut, not rounded")
+        << qint64(1'796'950'923'999'999'999) << "2026-12-11T01:02:03Z";
+    // Before 1970 cutting towards zero would give the later second.
+    QTest::newRow("just before 1970") << qint64(-1) << "1969-12-31T23:59:59Z";
+    QTest::newRow("a whole day before 1970")
+        << qint64(-86'400'000'000'000) << "1969-12-31T00:00:00Z";
+    QTest::newRow("leap day") << qint64(1'709'251'199'000'000'000) << "2024-02-29T23:59:59Z";
+    QTest::newRow("no leap day in 2100")
+        << qint64(4'107'542'400'000'000'000) << "2100-03-01T00:00:00Z";
+    QTest::newRow("latest") << std::numeric_limits<qint64>::max() << "2262-04-11T23:47:16Z";
+    QTest::newRow("earliest") << std::numeric_limits<qint64>::min() << "1677-09-21T00:12:43Z";
+}
+
+void TestCli::utcTimestamp() {
+    QFETCH(qint64, nanoseconds);
+    QFETCH(QString, shown);
+    QCOMPARE(QString::fromStdString(UtcTimestamp(At(nanoseconds))), shown);
 }
 
 // A processor name with invalid UTF-8 and escape sequences: the JSON stays
