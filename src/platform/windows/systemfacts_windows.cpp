@@ -42,9 +42,11 @@ public:
                     &size))
                 return std::nullopt;
             unsigned cores = 0;
-            for (DWORD offset = 0; size - offset >= sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX);) {
-                const auto* entry = reinterpret_cast<const SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(
-                    buffer.data() + offset);
+            for (DWORD offset = 0;
+                 size - offset >= sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX);) {
+                const auto* entry =
+                    reinterpret_cast<const SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(buffer.data() +
+                                                                                     offset);
                 if (entry->Size == 0 || entry->Size > size - offset)
                     break;
                 if (entry->Relationship == RelationProcessorCore)
