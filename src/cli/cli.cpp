@@ -107,6 +107,20 @@ std::vector<RunSummary> Planned(const Options& o, const std::vector<Step>& plan)
     return planned;
 }
 
+// The JSON output's facts beyond the machine's, read when the work begins.
+JsonContext ReadJsonContext(const Environment& env) {
+    JsonContext context;
+    if (env.wallClock)
+        context.startedUtc = UtcTimestamp(env.wallClock());
+    if (env.system.os)
+        context.os = env.system.os->Describe().productName;
+    if (env.system.kernel)
+        context.kernel = env.system.kernel->Release().value_or("");
+    if (env.system.topology)
+        context.physicalCores = env.system.topology->PhysicalCores();
+    return context;
+}
+
 int Interrupted(const Environment& env, std::ostream& err) {
     err << "zentaro-cli: interrupted\n" << std::flush;
     return InterruptStatus(env);
@@ -164,8 +178,9 @@ int RunCommandLine(const std::vector<std::string>& args, const Environment& env,
         err << "zentaro-cli: cannot read the processor's name and speed: "
             << TerminalText(env.machine.error) << "\n"
             << std::flush;
+    const JsonContext context = o.json ? ReadJsonContext(env) : JsonContext{};
     if (o.info) {
-        const std::string report = o.json ? JsonReport(identity, env.machine, nullptr)
+        const std::string report = o.json ? JsonReport(identity, env.machine, context, nullptr)
                                           : PlainMachineReport(identity, env.machine);
         return Emit(out, report, err) ? kExitOk : kExitFailure;
     }
@@ -222,7 +237,7 @@ int RunCommandLine(const std::vector<std::string>& args, const Environment& env,
     }
     if (o.json) {
         results.warnings = Warnings(facts, ".");
-        if (!Emit(out, JsonReport(identity, env.machine, &results), err))
+        if (!Emit(out, JsonReport(identity, env.machine, context, &results), err))
             return kExitFailure;
     } else {
         std::string text;

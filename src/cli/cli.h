@@ -5,14 +5,26 @@
 #include "cli/report.h"
 #include "engine/run.h"
 #include "platform/console.h"
+#include "platform/kernelrelease.h"
+#include "platform/osdescription.h"
+#include "platform/processortopology.h"
 #include "sysinfo/machinefacts.h"
 
+#include <chrono>
 #include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
 
 namespace zentaro::cli {
+
+// Where the JSON output's facts about the system come from; an unset source
+// reports its fact as unknown.
+struct SystemSources {
+    const platform::OsDescription* os = nullptr;
+    const platform::KernelRelease* kernel = nullptr;
+    const platform::ProcessorTopology* topology = nullptr;
+};
 
 // What the command line needs from around it; main() fills it in.
 struct Environment {
@@ -30,6 +42,11 @@ struct Environment {
     // The machine's state before and during the runs; unset sources give no
     // warnings.
     ReadinessSources readiness;
+    // Read only for JSON output.
+    SystemSources system;
+    // The date and time the JSON output says the work began at; unknown when
+    // unset.
+    std::function<std::chrono::system_clock::time_point()> wallClock;
 };
 
 inline constexpr int kExitOk = 0;

@@ -6,14 +6,18 @@
 #include "platform/console.h"
 #include "platform/frequencygovernors.h"
 #include "platform/hypervisor.h"
+#include "platform/kernelrelease.h"
+#include "platform/osdescription.h"
 #include "platform/powersupply.h"
 #include "platform/processortimes.h"
+#include "platform/processortopology.h"
 #include "platform/registry.h"
 #include "platform/systeminfo.h"
 #include "platform/thermalthrottle.h"
 #include "platform/versionresource.h"
 #include "sysinfo/machinefacts.h"
 
+#include <chrono>
 #include <clocale>
 #include <cstdlib>
 #include <iostream>
@@ -54,6 +58,14 @@ int main(int argc, char** argv) {
     env.readiness.processorTimes = processorTimes.get();
     env.readiness.throttle = throttle.get();
     env.readiness.hypervisor = hypervisor.get();
+    // What the JSON output says about the system and when the work began.
+    const auto os = platform::CreateOsDescription();
+    const auto kernel = platform::CreateKernelRelease();
+    const auto topology = platform::CreateProcessorTopology();
+    env.system.os = os.get();
+    env.system.kernel = kernel.get();
+    env.system.topology = topology.get();
+    env.wallClock = [] { return std::chrono::system_clock::now(); };
 
     const std::vector<std::string> args = platform::CommandLineArguments(argc, argv);
     const int status = zentaro::cli::RunCommandLine(args, env, std::cout, std::cerr);

@@ -38,8 +38,12 @@ std::string Threads(unsigned n) {
 
 using Json = nlohmann::ordered_json;
 
-Json Optional(const std::optional<double>& value) {
+template <typename T> Json Optional(const std::optional<T>& value) {
     return value ? Json(*value) : Json(nullptr);
+}
+
+Json TextOrNull(const std::string& text) {
+    return text.empty() ? Json(nullptr) : Json(text);
 }
 
 Json RunJson(const RunOutcome& o) {
@@ -210,16 +214,41 @@ std::string PlainWarnings(const std::vector<Warning>& warnings) {
     return out;
 }
 
+std::string UtcTimestamp(std::chrono::system_clock::time_point moment) {
+    using namespace std::chrono;
+    // floor, not a cast: before 1970 a cast would move the time forward.
+    const auto second = floor<seconds>(moment);
+    const auto day = floor<days>(second);
+    const year_month_day date{day};
+    const hh_mm_ss<seconds> time{second - day};
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ",
+                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                  static_cast<unsigned>(date.day()), static_cast<int>(time.hours().count()),
+                  static_cast<int>(time.minutes().count()),
+                  static_cast<int>(time.seconds().count()));
+    return text;
+}
+
 std::string JsonReport(const Identity& identity, const sysinfo::MachineFacts& m,
-                       const Results* results) {
+                       const JsonContext& context, const Results* results) {
     Json root;
+    root["schema_version"] = kJsonSchemaVersion;
     root["product"] = identity.product;
     root["version"] = identity.version;
+    root["started_utc"] = Optional(context.startedUtc);
+    // The window's texts stay as they were; the numbers behind them and the
+    // other facts come beside them.
     root["machine"] = {{"cpu_name", m.cpuName},
                        {"architecture", m.architecture},
                        {"threads", m.threads},
+                       {"physical_cores", Optional(context.physicalCores)},
                        {"base_speed", m.baseSpeed},
-                       {"current_speed", m.currentSpeed}};
+                       {"base_speed_mhz", Optional(m.baseSpeedMhz)},
+                       {"current_speed", m.currentSpeed},
+                       {"current_speed_mhz", Optional(m.currentSpeedMhz)},
+                       {"os", TextOrNull(context.os)},
+                       {"kernel", TextOrNull(context.kernel)}};
     if (results) {
         Json warnings = Json::array();
         for (const Warning& w : results->warnings)
@@ -262,7 +291,7 @@ std::string JsonReport(const Identity& identity, const sysinfo::MachineFacts& ma
     Results results;
     results.runs = runs;
     results.summary = Summarise(runs);
-    return JsonReport(identity, machine, &results);
+    return JsonReport(identity, machine, JsonContext{}, &results);
 }
 
 } // namespace zentaro::cli

@@ -6,6 +6,7 @@
 #include "engine/run.h"
 #include "sysinfo/machinefacts.h"
 
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -54,12 +55,30 @@ std::string PlainWarnings(const std::vector<Warning>& warnings);
 // The product line and the five machine facts with the window's captions.
 std::string PlainMachineReport(const Identity& identity, const sysinfo::MachineFacts& machine);
 
+// The version of the JSON output's layout. Output without one is version 1;
+// version 2 added the schema version, the start time, the system and kernel,
+// the physical cores and the speeds as numbers, and kept every earlier key.
+inline constexpr int kJsonSchemaVersion = 2;
+
+// What the JSON output says besides the window's machine facts: the system
+// beneath them and when the work began. Empty members are unknown.
+struct JsonContext {
+    std::optional<std::string> startedUtc; // UtcTimestamp()
+    std::optional<unsigned> physicalCores;
+    std::string os;     // the system's description, "Debian GNU/Linux 12 (bookworm)"
+    std::string kernel; // the kernel's release, "6.1.0-18-amd64"
+};
+
+// A moment in ISO 8601, UTC, to the whole second: "2026-12-11T01:02:03Z". A
+// fraction of a second is cut off, never rounded up into the next second.
+std::string UtcTimestamp(std::chrono::system_clock::time_point moment);
+
 // One JSON object, valid UTF-8 whatever the texts hold (invalid bytes become
 // U+FFFD); numbers are written locale-independently. Without results (--info)
-// it holds the product and the machine only.
+// it holds the product, the context and the machine only.
 std::string JsonReport(const Identity& identity, const sysinfo::MachineFacts& machine,
-                       const Results* results);
-// The runs with their summary and no warnings.
+                       const JsonContext& context, const Results* results);
+// The runs with their summary, no warnings and an unknown context.
 std::string JsonReport(const Identity& identity, const sysinfo::MachineFacts& machine,
                        const std::vector<RunOutcome>& runs);
 

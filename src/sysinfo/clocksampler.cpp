@@ -16,6 +16,7 @@ bool ClockSampler::Sample() {
     std::string text = MhzText(mhz);
     const bool changed = text != text_ || !visible_;
     text_ = std::move(text);
+    mhz_ = mhz;
     visible_ = true;
     state_ = State::Showing;
     return changed;

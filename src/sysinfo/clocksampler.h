@@ -2,6 +2,7 @@
 
 #include "platform/clockspeed.h"
 
+#include <optional>
 #include <string>
 
 namespace zentaro::sysinfo {
@@ -29,12 +30,15 @@ public:
     bool rowVisible() const { return visible_; }
     // The value label's caption, shown or not (the export reads it either way).
     const std::string& valueText() const { return text_; }
+    // The number in valueText(), when it has one.
+    std::optional<int> valueMhz() const { return mhz_; }
 
 private:
     platform::ClockSpeedSource& source_;
     State state_ = State::NotSampled;
     bool visible_ = false;
     std::string text_ = "Unknown";
+    std::optional<int> mhz_;
 };
 
 } // namespace zentaro::sysinfo

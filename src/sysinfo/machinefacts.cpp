@@ -14,6 +14,7 @@ MachineFacts CollectMachineFacts(platform::Registry& registry, const platform::S
         const CpuInfo cpu = GetCPUInfo(registry);
         facts.cpuName = cpu.name;
         facts.baseSpeed = cpu.baseSpeed;
+        facts.baseSpeedMhz = cpu.baseMhz;
     } catch (const std::exception& e) {
         facts.error = e.what();
     }
@@ -23,6 +24,7 @@ MachineFacts CollectMachineFacts(platform::Registry& registry, const platform::S
     ClockSampler sampler(clock);
     sampler.Sample();
     facts.currentSpeed = sampler.valueText();
+    facts.currentSpeedMhz = sampler.valueMhz();
     return facts;
 }
 

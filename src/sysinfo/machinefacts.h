@@ -5,6 +5,7 @@
 #include "platform/systeminfo.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace zentaro::sysinfo {
@@ -17,6 +18,10 @@ struct MachineFacts {
     std::uint32_t threads = 1;
     std::string baseSpeed = "Unknown";
     std::string currentSpeed = "Unknown"; // one sample; "Unknown" when it failed
+    // The numbers in the two speeds, for machine-readable reports; empty
+    // where the text is "Unknown".
+    std::optional<std::uint32_t> baseSpeedMhz;
+    std::optional<int> currentSpeedMhz;
     std::string error; // why name and base speed stayed "Unknown", if a read failed
 };
 

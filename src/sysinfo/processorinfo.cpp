@@ -15,8 +15,10 @@ CpuInfo GetCPUInfo(platform::Registry& registry) {
         return info;
     if (key->ValueExists("ProcessorNameString"))
         info.name = key->ReadString("ProcessorNameString");
-    if (key->ValueExists("~MHz"))
-        info.baseSpeed = MhzText(key->ReadInteger("~MHz"));
+    if (key->ValueExists("~MHz")) {
+        info.baseMhz = key->ReadInteger("~MHz");
+        info.baseSpeed = MhzText(*info.baseMhz);
+    }
     return info;
 }
 

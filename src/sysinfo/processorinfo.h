@@ -4,6 +4,7 @@
 #include "platform/systeminfo.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace zentaro::sysinfo {
@@ -12,8 +13,9 @@ inline constexpr const char* kUnknown = "Unknown";
 
 // What GetCPUInfo puts into the name and base speed labels.
 struct CpuInfo {
-    std::string name = kUnknown;      // exactly as stored, blanks and all
-    std::string baseSpeed = kUnknown; // "3600 MHz"
+    std::string name = kUnknown;          // exactly as stored, blanks and all
+    std::string baseSpeed = kUnknown;     // "3600 MHz"
+    std::optional<std::uint32_t> baseMhz; // the number in baseSpeed, when it has one
 };
 
 // Reads the first processor's key. A value of the wrong type throws

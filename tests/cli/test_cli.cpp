@@ -6,6 +6,7 @@
 #include "support/oddfiles.h"
 
 #include <QtTest>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -83,10 +84,29 @@ Environment TestEnvironment() {
     env.machine.architecture = "x64";
     env.machine.threads = 2;
     env.machine.baseSpeed = "3600 MHz";
+    env.machine.baseSpeedMhz = 3600;
     env.machine.currentSpeed = "Unknown";
     env.threads = 2;
     env.clock = SteppingClock(2500ms);
     return env;
+}
+
+// A system that names itself.
+class NamedSystem : public platform::OsDescription {
+public:
+    platform::OsFacts Describe() const override {
+        platform::OsFacts facts;
+        facts.productName = "Debian GNU/Linux 12 (bookworm)";
+        return facts;
+    }
+};
+
+// The moment the JSON output says the work began at, as nanoseconds after
+// 1970.
+std::chrono::system_clock::time_point At(qint64 nanoseconds) {
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::nanoseconds(nanoseconds)));
 }
 
 struct Result {
@@ -197,9 +217,16 @@ private slots:
     void unwritableOutput();
     void versionUnreadable();
     void machineFacts();
+    void jsonContext_data();
+    void jsonContext();
+    void utcTimestamp_data();
+    void utcTimestamp();
     void hostileProcessorName();
     void newOptions_data();
     void newOptions();
+    void optionSpellings_data();
+    void optionSpellings();
+    void helpNamesEveryOption();
     void summaryFigures_data();
     void summaryFigures();
     void repeats();
@@ -274,6 +301,31 @@ void TestCli::badArguments_data() {
     QTest::newRow("line break") << QStringList{"--length", "1\r\n2"} << QByteArray("1\\x0d\\x0a2");
     QTest::newRow("very long argument")
         << QStringList{longArgument} << ("unknown argument: --" + QByteArray(58, 'x') + "...");
+    // Values given with "=" or, after -n and -t, at once.
+    QTest::newRow("flag with a value")
+        << QStringList{"--json=x"} << QByteArray("--json takes no value: --json=x");
+    QTest::newRow("flag with an empty value")
+        << QStringList{"--single", "--quiet="} << QByteArray("--quiet takes no value: --quiet=");
+    QTest::newRow("unknown option with a value")
+        << QStringList{"--fast=yes"} << QByteArray("unknown argument: --fast=yes");
+    QTest::newRow("empty value after =")
+        << QStringList{"--type="} << QByteArray("empty value for --type");
+    QTest::newRow("empty value as the next argument")
+        << QStringList{"--compare", ""} << QByteArray("empty value for --compare");
+    QTest::newRow("short option, empty value")
+        << QStringList{"-t", ""} << QByteArray("empty value for -t");
+    QTest::newRow("doubled =") << QStringList{"--length==3"} << QByteArray("1 to 99999: =3");
+    QTest::newRow("= after a short option") << QStringList{"-n=5"} << QByteArray("1 to 1000: =5");
+    QTest::newRow("short option missing")
+        << QStringList{"--single", "-n"} << QByteArray("missing value for -n");
+    QTest::newRow("short option out of range") << QStringList{"-t0"} << QByteArray("4096: 0");
+    QTest::newRow("flags are not bundled")
+        << QStringList{"-qj"} << QByteArray("unknown argument: -qj");
+    QTest::newRow("-v is not -V") << QStringList{"-v"} << QByteArray("unknown argument: -v");
+    QTest::newRow("control characters after =")
+        << QStringList{"--type=\x1b[31m"} << QByteArray("unknown test type: \\x1b[31m");
+    QTest::newRow("long value after =") << QStringList{"--operations=" + QString(5000, '9')}
+                                        << (": " + QByteArray(60, '9') + "...");
 }
 
 void TestCli::badArguments() {
@@ -541,6 +593,89 @@ void TestCli::machineFacts() {
     QCOMPARE(machine["current_speed"].toString(), QString("Unknown"));
 }
 
+// The facts beside the window's: the layout's version, when the work began,
+// the system, the kernel, the cores and the speeds as numbers; null where
+// unknown, never left out. Runs and --info say the same.
+void TestCli::jsonContext_data() {
+    QTest::addColumn<bool>("known");
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("known, --info") << true << QStringList{"--info", "-j"};
+    QTest::newRow("known, runs") << true << QStringList{"--operations=1000", "-j"};
+    QTest::newRow("unknown, --info") << false << QStringList{"--info", "-j"};
+    QTest::newRow("unknown, runs") << false << QStringList{"--operations=1000", "-j"};
+}
+
+void TestCli::jsonContext() {
+    QFETCH(bool, known);
+    QFETCH(QStringList, args);
+    const std::string machine = ZENTARO_TEST_DATA "/machines/two-sockets";
+    const NamedSystem os;
+    const auto kernel = platform::CreateKernelRelease(machine);
+    const auto topology = platform::CreateProcessorTopology(machine);
+    Environment env = TestEnvironment();
+    if (known) {
+        env.system = {&os, kernel.get(), topology.get()};
+        env.machine.currentSpeed = "4700 MHz";
+        env.machine.currentSpeedMhz = 4700;
+        int readings = 0;
+        env.wallClock = [&readings] {
+            ++readings;
+            return At(1'796'950'923'250'000'000); // 2026-12-11 01:02:03.25
+        };
+        const Result r = Run(args, env);
+        QCOMPARE(r.status, kExitOk);
+        QCOMPARE(readings, 1);
+        const QJsonObject root = ParseJson(r.out);
+        QCOMPARE(root["schema_version"].toInteger(), 2);
+        QCOMPARE(root["started_utc"].toString(), QString("2026-12-11T01:02:03Z"));
+        const QJsonObject m = root["machine"].toObject();
+        QCOMPARE(m["physical_cores"].toInteger(), 4);
+        QCOMPARE(m["threads"].toInteger(), 2);
+        QCOMPARE(m["base_speed_mhz"].toInteger(), 3600);
+        QCOMPARE(m["base_speed"].toString(), QString("3600 MHz"));
+        QCOMPARE(m["current_speed_mhz"].toInteger(), 4700);
+        QCOMPARE(m["current_speed"].toString(), QString("4700 MHz"));
+        QCOMPARE(m["os"].toString(), QString("Debian GNU/Linux 12 (bookworm)"));
+        QCOMPARE(m["kernel"].toString(), QString("6.1.0-18-amd64"));
+        // Numbers as JSON numbers: no quotes, no locale.
+        QVERIFY2(r.out.find("\"base_speed_mhz\": 3600,") != std::string::npos, r.out.c_str());
+        return;
+    }
+    const Result r = Run(args, env); // no sources, no wall clock
+    QCOMPARE(r.status, kExitOk);
+    const QJsonObject root = ParseJson(r.out);
+    QCOMPARE(root["schema_version"].toInteger(), 2);
+    QVERIFY(root.contains("started_utc") && root["started_utc"].isNull());
+    const QJsonObject m = root["machine"].toObject();
+    for (const char* key : {"physical_cores", "current_speed_mhz", "os", "kernel"})
+        QVERIFY2(m.contains(key) && m[key].isNull(), key);
+    QCOMPARE(m["current_speed"].toString(), QString("Unknown"));
+    QCOMPARE(m["base_speed_mhz"].toInteger(), 3600);
+}
+
+void TestCli::utcTimestamp_data() {
+    QTest::addColumn<qint64>("nanoseconds"); // after 1970
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("1970") << qint64(0) << "1970-01-01T00:00:00Z";
+    QTest::newRow("a fraction is cut, not rounded")
+        << qint64(1'796'950'923'999'999'999) << "2026-12-11T01:02:03Z";
+    // Before 1970 cutting towards zero would give the later second.
+    QTest::newRow("just before 1970") << qint64(-1) << "1969-12-31T23:59:59Z";
+    QTest::newRow("a whole day before 1970")
+        << qint64(-86'400'000'000'000) << "1969-12-31T00:00:00Z";
+    QTest::newRow("leap day") << qint64(1'709'251'199'000'000'000) << "2024-02-29T23:59:59Z";
+    QTest::newRow("no leap day in 2100")
+        << qint64(4'107'542'400'000'000'000) << "2100-03-01T00:00:00Z";
+    QTest::newRow("latest") << std::numeric_limits<qint64>::max() << "2262-04-11T23:47:16Z";
+    QTest::newRow("earliest") << std::numeric_limits<qint64>::min() << "1677-09-21T00:12:43Z";
+}
+
+void TestCli::utcTimestamp() {
+    QFETCH(qint64, nanoseconds);
+    QFETCH(QString, shown);
+    QCOMPARE(QString::fromStdString(UtcTimestamp(At(nanoseconds))), shown);
+}
+
 // A processor name with invalid UTF-8 and escape sequences: the JSON stays
 // valid (U+FFFD in place of the bad bytes) and plain text reaches no
 // terminal as a control sequence.
@@ -602,6 +737,99 @@ void TestCli::newOptions() {
     QCOMPARE(r.options.quiet, quiet);
     QCOMPARE(QString::fromStdString(r.options.compare.value_or("")), compare);
     QVERIFY(!r.options.json); // "--json" was the file name
+}
+
+// Everything the parser decided, for comparing two ways of writing the same.
+std::string Decided(const ParseResult& r) {
+    const Options& o = r.options;
+    std::ostringstream out;
+    out << "error=" << r.error << " type=" << WorkloadDisplayName(o.kind)
+        << " ops=" << o.operationCount() << " single=" << o.single << " multi=" << o.multi
+        << " mode=" << o.modeGiven << " repeat=" << o.repeat << " threads=" << o.threads.value_or(0)
+        << " scaling=" << o.scaling << " quiet=" << o.quiet
+        << " compare=" << o.compare.value_or("<none>") << " json=" << o.json << " info=" << o.info
+        << " help=" << o.help << " version=" << o.version;
+    return out.str();
+}
+
+// "--option=value", "-n5" and the short flags mean what the long forms do.
+void TestCli::optionSpellings_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("same"); // the long forms, values as separate arguments
+    QTest::newRow("--type=") << QStringList{"--type=bitwise logic"}
+                             << QStringList{"--type", "bitwise logic"};
+    QTest::newRow("--length=") << QStringList{"--length=5"} << QStringList{"--length", "5"};
+    QTest::newRow("--operations=")
+        << QStringList{"--operations=1000"} << QStringList{"--operations", "1000"};
+    QTest::newRow("-n N") << QStringList{"-n", "3"} << QStringList{"--repeat", "3"};
+    QTest::newRow("-nN") << QStringList{"-n3"} << QStringList{"--repeat", "3"};
+    QTest::newRow("--repeat=") << QStringList{"--repeat=3"} << QStringList{"--repeat", "3"};
+    QTest::newRow("-t N") << QStringList{"-t", "8"} << QStringList{"--threads", "8"};
+    QTest::newRow("-tN") << QStringList{"-t08"} << QStringList{"--threads", "8"};
+    QTest::newRow("--threads=") << QStringList{"--threads=8"} << QStringList{"--threads", "8"};
+    // Only the first "=" ends the name; a value may begin with "-".
+    QTest::newRow("= inside a file name")
+        << QStringList{"--compare=a=b.json"} << QStringList{"--compare", "a=b.json"};
+    QTest::newRow("file name like an option")
+        << QStringList{"--compare=-q"} << QStringList{"--compare", "-q"};
+    QTest::newRow("short flags") << QStringList{"-q", "-j", "-V", "-h"}
+                                 << QStringList{"--quiet", "--json", "--version", "--help"};
+    QTest::newRow("mixed, the last count wins")
+        << QStringList{"-n2", "--repeat=4", "--scaling", "-t", "3", "--threads=6"}
+        << QStringList{"--repeat", "4", "--scaling", "--threads", "6"};
+}
+
+void TestCli::optionSpellings() {
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, same);
+    const ParseResult got = ParseArguments(Args(args));
+    QVERIFY2(got.error.empty(), got.error.c_str());
+    QCOMPARE(Decided(got), Decided(ParseArguments(Args(same))));
+}
+
+// Every spelling the parser takes is in --help, and every option --help lists
+// is taken.
+void TestCli::helpNamesEveryOption() {
+    const std::string help = UsageText();
+    const QList<QStringList> options = {{"--type", "Trigonometric"},
+                                        {"--length", "1"},
+                                        {"--operations", "1"},
+                                        {"--single"},
+                                        {"--multi"},
+                                        {"--both"},
+                                        {"--scaling"},
+                                        {"-t", "1"},
+                                        {"--threads", "1"},
+                                        {"-n", "1"},
+                                        {"--repeat", "1"},
+                                        {"--compare", "f"},
+                                        {"-q"},
+                                        {"--quiet"},
+                                        {"-j"},
+                                        {"--json"},
+                                        {"--info"},
+                                        {"-h"},
+                                        {"--help"},
+                                        {"-V"},
+                                        {"--version"}};
+    for (const QStringList& option : options) {
+        QVERIFY2(ParseArguments(Args(option)).error.empty(), qPrintable(option[0]));
+        const std::string name = " " + option[0].toStdString();
+        QVERIFY2(help.find(name + " ") != std::string::npos ||
+                     help.find(name + ",") != std::string::npos,
+                 qPrintable(option[0]));
+    }
+    std::istringstream lines(help);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.starts_with("  -"))
+            continue; // not a line of the option list
+        const std::size_t dashes = line.find("--");
+        const std::string name = line.substr(dashes, line.find(' ', dashes) - dashes);
+        QVERIFY2(std::any_of(options.begin(), options.end(),
+                             [&](const QStringList& o) { return o[0].toStdString() == name; }),
+                 name.c_str());
+    }
 }
 
 // Median, range and spread over the runs with a speed; runs without one are

@@ -4,9 +4,11 @@
 #include "platform/clockspeed.h"
 #include "platform/datafolders.h"
 #include "platform/files.h"
+#include "platform/kernelrelease.h"
 #include "platform/linux/elfsection.h"
 #include "platform/linux/systeminfo_linux.h"
 #include "platform/linux/versionresource_linux.h"
+#include "platform/processortopology.h"
 #include "platform/registry.h"
 #include "platform/versionblock.h"
 #include "support/elffixture.h"
@@ -23,6 +25,7 @@ using namespace zentaro;
 using namespace zentaro::platform;
 using Bytes = std::vector<std::uint8_t>;
 
+using zentaro::testing::BuildTree;
 using zentaro::testing::WriteText;
 
 namespace {
@@ -81,8 +84,16 @@ private slots:
     void architecture_data();
     void architecture();
     void affinityCount();
+    void kernelRelease_data();
+    void kernelRelease();
+    void liveKernelRelease();
+    void physicalCores_data();
+    void physicalCores();
 
 private:
+    QString Root() const {
+        return tmp_.filePath(QTest::currentTestFunction() + QString("-") + QTest::currentDataTag());
+    }
     QTemporaryDir tmp_;
 };
 
@@ -581,6 +592,106 @@ void TestPlatformLinux::affinityCount() {
     const std::uint32_t narrowed = CreateSystemInfo()->Basic().logicalProcessors;
     sched_setaffinity(0, sizeof saved, &saved);
     QCOMPARE(narrowed, 1u);
+}
+
+void TestPlatformLinux::kernelRelease_data() {
+    QTest::addColumn<QStringList>("tree");
+    QTest::addColumn<QString>("release"); // empty: nothing said
+    const QString file = "proc/sys/kernel/osrelease=";
+    QTest::newRow("as the kernel writes it")
+        << QStringList{file + "6.1.0-18-amd64\\n"} << "6.1.0-18-amd64";
+    // Under a fixture root uname() must not answer for the machine the test
+    // runs on.
+    QTest::newRow("empty") << QStringList{file} << "";
+    QTest::newRow("missing") << QStringList{"proc/sys/kernel/"} << "";
+    QTest::newRow("a folder in its place") << QStringList{"proc/sys/kernel/osrelease/"} << "";
+    QTest::newRow("a FIFO in its place") << QStringList{file + "<fifo>"} << "";
+}
+
+void TestPlatformLinux::kernelRelease() {
+    QFETCH(QStringList, tree);
+    QFETCH(QString, release);
+    QStringList fifos;
+    QVERIFY(BuildTree(Root(), tree, &fifos));
+    std::optional<std::string> got;
+    QVERIFY(testing::FinishesInTime(
+        [&] { got = CreateKernelRelease(Root().toStdString())->Release(); }, fifos));
+    QCOMPARE(QString::fromStdString(got.value_or("")), release);
+    QVERIFY(!got || !got->empty());
+}
+
+void TestPlatformLinux::liveKernelRelease() {
+    const auto release = CreateKernelRelease()->Release();
+    QVERIFY(release);
+    QCOMPARE(QString::fromStdString(*release), QSysInfo::kernelVersion());
+}
+
+void TestPlatformLinux::physicalCores_data() {
+    QTest::addColumn<QStringList>("tree"); // or one entry "machine:<name>" of tests/data/machines
+    QTest::addColumn<int>("cores");        // -1: nothing said
+    const QString cpu = "sys/devices/system/cpu/cpu";
+    auto siblings = [&](const QString& file, const QStringList& lists) {
+        QStringList tree;
+        for (int i = 0; i < lists.size(); ++i)
+            tree << cpu + QString::number(i) + "/topology/" + file + "=" + lists[i] + "\\n";
+        return tree;
+    };
+    auto cpuinfo = [](const QList<QPair<int, int>>& packageAndCore, const QString& extra = {}) {
+        QString text;
+        for (int i = 0; i < packageAndCore.size(); ++i)
+            text += QString("processor : %1\\nphysical id : %2\\ncore id: %3\\n\\n")
+                        .arg(i)
+                        .arg(packageAndCore[i].first)
+                        .arg(packageAndCore[i].second);
+        return "proc/cpuinfo=" + text + extra;
+    };
+    QTest::newRow("two threads per core")
+        << siblings("core_cpus_list", {"0,2", "1,3", "0,2", "1,3"}) << 2;
+    QTest::newRow("kernels before 5.7")
+        << siblings("thread_siblings_list", {"0-1", "0-1", "2-3", "2-3"}) << 2;
+    // Core ids that start again on every die of one package do not merge cores.
+    QTest::newRow("core ids repeat across dies")
+        << siblings("core_cpus_list", {"0", "1", "2", "3"}) +
+               QStringList{cpu + "0/topology/core_id=0", cpu + "1/topology/core_id=1",
+                           cpu + "2/topology/core_id=0", cpu + "3/topology/core_id=1"}
+        << 4;
+    QTest::newRow("an offline processor left out")
+        << siblings("core_cpus_list", {"0", "1"}) + QStringList{cpu + "2/online=0\\n"} << 2;
+    QTest::newRow("an online one counted")
+        << siblings("core_cpus_list", {"0", "1", "2"}) + QStringList{cpu + "2/online=1\\n"} << 3;
+    // One processor without its siblings: sysfs cannot count, cpuinfo can.
+    QTest::newRow("sysfs incomplete, cpuinfo")
+        << siblings("core_cpus_list", {"0"}) +
+               QStringList{cpu + "1/", cpuinfo({{0, 0}, {0, 0}, {0, 1}})}
+        << 2;
+    QTest::newRow("cpuinfo: core ids start again in each package")
+        << QStringList{cpuinfo({{0, 0}, {0, 1}, {1, 0}, {1, 1}})} << 4;
+    QTest::newRow("cpuinfo: hyperthreads")
+        << QStringList{cpuinfo({{0, 0}, {0, 1}, {0, 0}, {0, 1}})} << 2;
+    QTest::newRow("cpuinfo: a block about the board")
+        << QStringList{cpuinfo({{0, 0}, {0, 1}}, "Hardware : Some Board\\n")} << 2;
+    QTest::newRow("cpuinfo: a processor without its core")
+        << QStringList{cpuinfo({{0, 0}}, "processor : 1\\nphysical id : 0\\n")} << -1;
+    QTest::newRow("cpuinfo: a FIFO") << QStringList{"proc/cpuinfo=<fifo>"} << -1;
+    QTest::newRow("nothing") << QStringList{"proc/"} << -1;
+    QTest::newRow("two sockets") << QStringList{"machine:two-sockets"} << 4;
+    QTest::newRow("ARM board") << QStringList{"machine:arm-board"} << -1;
+    QTest::newRow("virtual machine without ids") << QStringList{"machine:kvm-guest"} << -1;
+}
+
+void TestPlatformLinux::physicalCores() {
+    QFETCH(QStringList, tree);
+    QFETCH(int, cores);
+    QString root = Root();
+    QStringList fifos;
+    if (tree.size() == 1 && tree[0].startsWith("machine:"))
+        root = QStringLiteral(ZENTARO_TEST_DATA "/machines/") + tree[0].mid(8);
+    else
+        QVERIFY(BuildTree(root, tree, &fifos));
+    std::optional<unsigned> got;
+    QVERIFY(testing::FinishesInTime(
+        [&] { got = CreateProcessorTopology(root.toStdString())->PhysicalCores(); }, fifos));
+    QCOMPARE(got ? int(*got) : -1, cores);
 }
 
 QTEST_GUILESS_MAIN(TestPlatformLinux)

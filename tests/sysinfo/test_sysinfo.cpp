@@ -17,6 +17,12 @@ using zentaro::testing::FakeSystemInfo;
 
 namespace {
 
+// The number beside a speed text is the one the text shows, and there is none
+// beside "Unknown".
+template <typename Number> QString SpeedOf(const std::optional<Number>& mhz) {
+    return mhz ? QString::fromStdString(MhzText(*mhz)) : QString("Unknown");
+}
+
 // Hands out scripted samples; -1 once the script runs out.
 class ScriptedClock : public ClockSpeedSource {
 public:
@@ -94,6 +100,7 @@ void TestSysinfo::cpuInfo() {
     const CpuInfo info = GetCPUInfo(registry);
     QCOMPARE(QString::fromStdString(info.name), nameText);
     QCOMPARE(QString::fromStdString(info.baseSpeed), speedText);
+    QCOMPARE(SpeedOf(info.baseMhz), speedText);
     QCOMPARE(registry.openKeys, 0);
 }
 
@@ -174,6 +181,7 @@ void TestSysinfo::sampling() {
     QCOMPARE(clock.calls, queries);
     QCOMPARE(sampler.rowVisible(), visible);
     QCOMPARE(QString::fromStdString(sampler.valueText()), text);
+    QCOMPARE(SpeedOf(sampler.valueMhz()), text);
     QCOMPARE(sampler.timerEnabled(), timer);
     QCOMPARE(sampler.state(), !timer ? ClockSampler::State::Stopped : ClockSampler::State::Showing);
     if (!timer) { // stopped is final: no further query, nothing changes
@@ -233,6 +241,8 @@ void TestSysinfo::machines() {
     QCOMPARE(QString::fromStdString(f.cpuName), name);
     QCOMPARE(QString::fromStdString(f.baseSpeed), baseSpeed);
     QCOMPARE(QString::fromStdString(f.currentSpeed), currentSpeed);
+    QCOMPARE(SpeedOf(f.baseSpeedMhz), baseSpeed);
+    QCOMPARE(SpeedOf(f.currentSpeedMhz), currentSpeed);
     QCOMPARE(f.architecture, std::string("x64"));
     QCOMPARE(f.threads, 8u);
     QVERIFY(f.error.empty());
@@ -248,9 +258,11 @@ void TestSysinfo::factsSurviveABrokenKey() {
     const MachineFacts f = CollectMachineFacts(registry, system, clock);
     QCOMPARE(f.cpuName, std::string("Unknown"));
     QCOMPARE(f.baseSpeed, std::string("Unknown"));
+    QVERIFY(!f.baseSpeedMhz);
     QVERIFY(!f.error.empty());
     QCOMPARE(f.architecture, std::string("x86"));
     QCOMPARE(f.currentSpeed, std::string("1234 MHz"));
+    QCOMPARE(f.currentSpeedMhz, std::optional<int>(1234));
 }
 
 QTEST_APPLESS_MAIN(TestSysinfo)

@@ -1,0 +1,78 @@
+// What the system is and how its processors sit on cores, for the command
+// line's reports.
+#include "platform/kernelrelease.h"
+#include "platform/osdescription.h"
+#include "platform/processortopology.h"
+
+#include <vector>
+#include <windows.h>
+
+namespace zentaro::platform {
+
+namespace {
+
+// The system's name and version are not read on Windows yet; the command
+// line reports them as unknown.
+class WindowsOsDescription final : public OsDescription {
+public:
+    OsFacts Describe() const override { return {}; }
+};
+
+// Windows has no kernel release apart from the system's own version, which
+// the description would carry. Nothing is reported.
+class WindowsKernelRelease final : public KernelRelease {
+public:
+    std::optional<std::string> Release() const override { return std::nullopt; }
+};
+
+// One processor-core entry per physical core, over every processor group.
+class WindowsProcessorTopology final : public ProcessorTopology {
+public:
+    std::optional<unsigned> PhysicalCores() const override {
+        try {
+            DWORD size = 0;
+            if (::GetLogicalProcessorInformationEx(RelationProcessorCore, nullptr, &size) ||
+                ::GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0)
+                return std::nullopt;
+            // Heap memory is aligned for any of the entries.
+            std::vector<unsigned char> buffer(size);
+            if (!::GetLogicalProcessorInformationEx(
+                    RelationProcessorCore,
+                    reinterpret_cast<SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(buffer.data()),
+                    &size))
+                return std::nullopt;
+            unsigned cores = 0;
+            for (DWORD offset = 0;
+                 size - offset >= sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX);) {
+                const auto* entry =
+                    reinterpret_cast<const SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(buffer.data() +
+                                                                                     offset);
+                if (entry->Size == 0 || entry->Size > size - offset)
+                    break;
+                if (entry->Relationship == RelationProcessorCore)
+                    ++cores;
+                offset += entry->Size;
+            }
+            return cores > 0 ? std::optional<unsigned>(cores) : std::nullopt;
+        } catch (...) {
+            return std::nullopt; // out of memory: nothing said
+        }
+    }
+};
+
+} // namespace
+
+std::unique_ptr<OsDescription> CreateOsDescription() {
+    return std::make_unique<WindowsOsDescription>();
+}
+
+// The system root is a Linux notion; these read the live system.
+std::unique_ptr<KernelRelease> CreateKernelRelease(const std::string&) {
+    return std::make_unique<WindowsKernelRelease>();
+}
+
+std::unique_ptr<ProcessorTopology> CreateProcessorTopology(const std::string&) {
+    return std::make_unique<WindowsProcessorTopology>();
+}
+
+} // namespace zentaro::platform
