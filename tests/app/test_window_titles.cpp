@@ -16,6 +16,8 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QPushButton>
 #include <QTest>
 #include <functional>
@@ -62,6 +64,7 @@ private slots:
     void initTestCase();
     void titles_data();
     void titles();
+    void theProgramsOwnTitle();
 };
 
 void TestWindowTitles::initTestCase() {
@@ -152,6 +155,46 @@ void TestWindowTitles::titles() {
             QVERIFY2(box.ok(), box.failure());
     }
     QCOMPARE(seen, title);
+}
+
+// The real program, started as a user starts it: what its own start-up sets
+// up (the application's title among it) reaches the main window's title.
+void TestWindowTitles::theProgramsOwnTitle() {
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("ZENTARO_SERVER_HOST", "127.0.0.1:9"); // nothing leaves the machine
+    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    env.insert("XDG_DATA_HOME", home.filePath("data"));
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    program.setProcessEnvironment(env);
+    program.start(ZENTARO_BIN_DIR "/zentaro", {});
+    QVERIFY(program.waitForStarted(10'000));
+    const auto stop = qScopeGuard([&program] {
+        program.kill();
+        program.waitForFinished(10'000);
+    });
+    // Every top-level window's id and name, as a window manager lists them.
+    QStringList names;
+    QDeadlineTimer deadline(30'000);
+    while (!deadline.hasExpired()) {
+        QProcess tree;
+        tree.start("xwininfo", {"-root", "-children"});
+        QVERIFY(tree.waitForFinished(10'000));
+        names.clear();
+        for (const QString& line : QString::fromUtf8(tree.readAllStandardOutput()).split('\n')) {
+            const qsizetype first = line.indexOf(u'"');
+            const qsizetype last = line.indexOf(u'"', first + 1);
+            if (first >= 0 && last > first)
+                names << line.mid(first + 1, last - first - 1);
+        }
+        if (names.contains("KESTRIX - Zentaro") || !names.filter("KESTRIX").isEmpty())
+            break;
+        QTest::qWait(100);
+    }
+    QVERIFY2(!names.filter("KESTRIX").isEmpty(), qPrintable(names.join(" | ")));
+    QCOMPARE(names.filter("KESTRIX"), QStringList{"KESTRIX - Zentaro"});
 }
 
 int main(int argc, char** argv) {
