@@ -16,9 +16,9 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QTemporaryDir>
-#include <QPushButton>
 #include <QTest>
 #include <functional>
 
