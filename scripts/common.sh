@@ -8,13 +8,14 @@ ZENTARO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # (a font so that offscreen window tests measure real text; the desktop-entry
 # checker of the installation test; the formatter of the format check; an X
 # server and xprop for the test of what the window system receives; the
-# validator of the JSON output's schema test).
+# validator of the JSON output's schema test; help2man, which makes
+# zentaro-cli's manual page from its --help).
 ZENTARO_PACKAGES=(
   build-essential cmake ninja-build pkg-config clang
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev
   libpcre2-dev libicu-dev libbenchmark-dev nlohmann-json3-dev
   fonts-dejavu-core desktop-file-utils clang-format xvfb x11-utils
-  python3-jsonschema
+  python3-jsonschema help2man
 )
 
 zentaro_install_deps() {

@@ -4,6 +4,7 @@
 #include "appfonts.h"
 #include "i18n/catalogue.h"
 #include "i18n/windowdragger.h"
+#include "layout/shippedfiles.h"
 #include "ui_aboutbox.h"
 
 #include <QFileInfo>
@@ -365,12 +366,11 @@ void TAboutBox::Howtouninstall1Click() {
 
 void TAboutBox::LicensePrivacyPolicy1Click() {
     using i18n::TranslateText;
-    QString folder = QFile::decodeName(QByteArray::fromStdString(env_.programFolder));
-    if (!folder.isEmpty() && !folder.endsWith(u'/'))
-        folder += u'/';
-    const QString path = folder + QStringLiteral("license.txt");
+    // Beside the program, or where an installation keeps it.
+    const QString path = QFile::decodeName(QByteArray::fromStdString(
+        layout::ShippedPath(env_.programFolder, "license.txt", layout::ShippedKind::File)));
     // A link counts when it leads to a file.
-    if (!folder.isEmpty() && QFileInfo(path).isFile()) {
+    if (!path.isEmpty() && QFileInfo(path).isFile()) {
         if (env_.opener)
             env_.opener->OpenFile(QFile::encodeName(path).toStdString());
         return;

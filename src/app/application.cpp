@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include <QIcon>
 #include <QMessageBox>
 #include <QThread>
 #include <exception>
@@ -20,6 +21,11 @@ ZentaroApplication::ZentaroApplication(int& argc, char** argv) : QApplication(ar
     // Qt would append to every window's title (" - Zentaro"), where each window
     // shows exactly its own.
     setApplicationName(QStringLiteral("Zentaro"));
+    // Every window carries the program's icon, drawn from the compiled-in SVG at
+    // whatever size the window system asks for; the desktop file name lets the
+    // task switcher match the windows to the installed desktop entry.
+    setWindowIcon(QIcon(QStringLiteral(":/zentaro.svg")));
+    setDesktopFileName(QStringLiteral("zentaro"));
 }
 
 // Only on the application's own thread: no window may be shown from another,

@@ -1,5 +1,6 @@
 #include "i18n/catalogue.h"
 
+#include "layout/shippedfiles.h"
 #include "platform/files.h"
 
 #include <QDir>
@@ -216,12 +217,11 @@ LanguageState& ProcessLanguage() {
 QString DefaultLanguagesFolder() {
     // From the platform, not the application object: the folder is needed before one
     // exists, and must not depend on it.
-    QString folder = QFile::decodeName(QByteArray::fromStdString(platform::ExecutableFolder()));
-    if (folder.isEmpty())
+    const std::string folder = platform::ExecutableFolder();
+    if (folder.empty())
         return {}; // unknown: no folder, so English
-    if (!folder.endsWith(u'/'))
-        folder += u'/';
-    return folder + QStringLiteral("Languages");
+    return QFile::decodeName(QByteArray::fromStdString(
+        layout::ShippedPath(folder, "Languages", layout::ShippedKind::Folder)));
 }
 
 void LoadLanguage(const QString& FileName) {

@@ -2,6 +2,7 @@
 #include "about/aboutbox.h"
 #include "appfonts.h"
 #include "i18n/catalogue.h"
+#include "layout/shippedfiles.h"
 #include "support/find.h"
 #include "support/modaldriver.h"
 #include "support/recordingopener.h"
@@ -9,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -32,6 +34,8 @@ struct Fixture {
     QTemporaryDir dir;
     std::shared_ptr<RecordingOpener> opener = std::make_shared<RecordingOpener>();
     std::shared_ptr<std::uint32_t> ticks = std::make_shared<std::uint32_t>(1000);
+    // The program's folder; the temporary folder itself when empty.
+    QString programFolder;
 
     // A window that frees itself when it closes, as the program's do.
     QPointer<TAboutBox> open() {
@@ -39,7 +43,7 @@ struct Fixture {
         env.AppProductName = "Zentaro";
         env.AppVersion = "1.0";
         env.serverHost = "about.example";
-        env.programFolder = dir.path().toStdString();
+        env.programFolder = (programFolder.isEmpty() ? dir.path() : programFolder).toStdString();
         env.opener = opener;
         env.tickCount = [ticks = ticks] { return *ticks; };
         env.random = zentaro::about::SeededRainRandom(11);
@@ -111,6 +115,8 @@ private slots:
     void webPages();
     void license_data();
     void license();
+    void licenseOfAnInstallation_data();
+    void licenseOfAnInstallation();
     void infoMenuReopenGuard();
     void slideAndIgnoredDoubleClicks();
     void doubleClickAlsoStartsADrag();
@@ -272,6 +278,63 @@ void TestAboutBox::license() {
         QVERIFY(f.opener->files.empty());
     }
     QVERIFY(box); // the window stays open
+    box->close();
+}
+
+// An installed program (bin/ under a prefix) has its licence in the shared data
+// folder; one beside it, as in a build folder, still comes first.
+void TestAboutBox::licenseOfAnInstallation_data() {
+    QTest::addColumn<QString>("beside"); // what lies at bin/license.txt: "file" or ""
+    QTest::addColumn<QString>("shared"); // at share/zentaro/license.txt: "file", "folder" or ""
+    QTest::addColumn<QString>("opened"); // which one opens: "beside", "shared" or "" (none)
+    QTest::newRow("only the shared one") << ""
+                                         << "file"
+                                         << "shared";
+    QTest::newRow("beside wins") << "file"
+                                 << "file"
+                                 << "beside";
+    QTest::newRow("a folder in the shared place") << ""
+                                                  << "folder"
+                                                  << "";
+}
+
+void TestAboutBox::licenseOfAnInstallation() {
+    QFETCH(QString, beside);
+    QFETCH(QString, shared);
+    QFETCH(QString, opened);
+    Fixture f;
+    f.programFolder = f.dir.filePath("bin");
+    const QString sharedFolder = QDir::cleanPath(
+        f.programFolder + '/' + QString::fromUtf8(zentaro::layout::kSharedFolderFromProgram));
+    QVERIFY(QDir().mkpath(f.programFolder));
+    QVERIFY(QDir().mkpath(sharedFolder));
+    const QString besidePath = f.programFolder + "/license.txt";
+    const QString sharedPath = sharedFolder + "/license.txt";
+    if (beside == "file")
+        QVERIFY(QFile(besidePath).open(QIODevice::WriteOnly));
+    if (shared == "file")
+        QVERIFY(QFile(sharedPath).open(QIODevice::WriteOnly));
+    else if (shared == "folder")
+        QVERIFY(QDir().mkdir(sharedPath));
+
+    QPointer<TAboutBox> box = f.open();
+    QString text;
+    ModalDriver<QMessageBox> driver(
+        [&](QMessageBox* message) {
+            text = message->text();
+            message->accept();
+        },
+        std::chrono::milliseconds(opened.isEmpty() ? 10000 : 300));
+    Find<QAction>(box, "LicensePrivacyPolicy1")->trigger();
+    if (opened.isEmpty()) {
+        QVERIFY2(driver.ok(), driver.failure());
+        QCOMPARE(text, QString("File not found!"));
+        QVERIFY(f.opener->files.empty());
+    } else {
+        const QString path = opened == "beside" ? besidePath : sharedPath;
+        QCOMPARE(f.opener->files, std::vector<std::string>{path.toStdString()});
+        QVERIFY(!driver.driven());
+    }
     box->close();
 }
 

@@ -3,6 +3,8 @@
 #include "app/application.h"
 #include "support/modaldriver.h"
 
+#include <QIcon>
+#include <QImage>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -54,6 +56,7 @@ private slots:
     void escapedExceptionIsShownAndTheProgramGoesOn();
     void escapeOnAnotherThreadGoesBackToThatThread();
     void theDefaultErrorBox();
+    void identityForTheDesktop();
 };
 
 void TestApplication::escapedExceptionIsShownAndTheProgramGoesOn_data() {
@@ -151,6 +154,25 @@ void TestApplication::theDefaultErrorBox() {
     QCOMPARE(text, QStringLiteral("System Error.  Code: 5.\n<b>Access is denied</b>"));
     QCOMPARE(icon, QMessageBox::Critical);
     QCOMPARE(format, Qt::PlainText);
+}
+
+// The desktop matches the windows to the installed entry by the desktop file
+// name, and every window shows the program's icon, sharp at any size: drawn
+// from the SVG, not scaled up from a small picture.
+void TestApplication::identityForTheDesktop() {
+    QCOMPARE(QGuiApplication::applicationName(), QStringLiteral("Zentaro"));
+    QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("zentaro"));
+    const QIcon icon = QApplication::windowIcon();
+    QVERIFY(!icon.isNull());
+    for (const int size : {16, 48, 256}) {
+        const QImage image = icon.pixmap(size).toImage();
+        QCOMPARE(image.size(), QSize(size, size));
+        // The tile fills the middle; the corners are rounded off.
+        QCOMPARE(qAlpha(image.pixel(size / 2, size / 2)), 255);
+        QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+    }
+    QWidget window;
+    QCOMPARE(window.windowIcon().cacheKey(), icon.cacheKey());
 }
 
 int main(int argc, char** argv) {
