@@ -4,7 +4,7 @@
 #include "appfonts.h"
 #include "i18n/catalogue.h"
 #include "i18n/windowdragger.h"
-#include "layout/shippedfiles.h"
+#include "platform/shippedfiles.h"
 #include "ui_aboutbox.h"
 
 #include <QFileInfo>
@@ -368,7 +368,7 @@ void TAboutBox::LicensePrivacyPolicy1Click() {
     using i18n::TranslateText;
     // Beside the program, or where an installation keeps it.
     const QString path = QFile::decodeName(QByteArray::fromStdString(
-        layout::ShippedPath(env_.programFolder, "license.txt", layout::ShippedKind::File)));
+        platform::ShippedPath(env_.programFolder, "license.txt", platform::ShippedKind::File)));
     // A link counts when it leads to a file.
     if (!path.isEmpty() && QFileInfo(path).isFile()) {
         if (env_.opener)

@@ -30,7 +30,7 @@ struct AboutBoxEnvironment {
     std::string AppVersion;
     std::string serverHost;
     // The folder of the running executable; "license.txt" lies beside it or in
-    // the shared data folder of an installation (layout::ShippedPath).
+    // the shared data folder of an installation (platform::ShippedPath).
     std::string programFolder;
     std::shared_ptr<platform::Opener> opener;
     // The menu's re-open guard reads it; the steady clock when empty.

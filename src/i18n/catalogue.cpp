@@ -1,7 +1,7 @@
 #include "i18n/catalogue.h"
 
-#include "layout/shippedfiles.h"
 #include "platform/files.h"
+#include "platform/shippedfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -221,7 +221,7 @@ QString DefaultLanguagesFolder() {
     if (folder.empty())
         return {}; // unknown: no folder, so English
     return QFile::decodeName(QByteArray::fromStdString(
-        layout::ShippedPath(folder, "Languages", layout::ShippedKind::Folder)));
+        platform::ShippedPath(folder, "Languages", platform::ShippedKind::Folder)));
 }
 
 void LoadLanguage(const QString& FileName) {

@@ -67,7 +67,7 @@ QString LanguageNameOf(const QString& fileName);
 // --- The program's one language, set up once at start-up. ---
 
 // The folder "Languages" of the running executable: beside it, or in the shared
-// data folder of an installation (layout::ShippedPath); works without an
+// data folder of an installation (platform::ShippedPath); works without an
 // application object. Empty when the executable's folder is unknown.
 QString DefaultLanguagesFolder();
 

@@ -2,7 +2,7 @@
 #include "about/aboutbox.h"
 #include "appfonts.h"
 #include "i18n/catalogue.h"
-#include "layout/shippedfiles.h"
+#include "platform/shippedfiles.h"
 #include "support/find.h"
 #include "support/modaldriver.h"
 #include "support/recordingopener.h"
@@ -305,7 +305,7 @@ void TestAboutBox::licenseOfAnInstallation() {
     Fixture f;
     f.programFolder = f.dir.filePath("bin");
     const QString sharedFolder = QDir::cleanPath(
-        f.programFolder + '/' + QString::fromUtf8(zentaro::layout::kSharedFolderFromProgram));
+        f.programFolder + '/' + QString::fromUtf8(zentaro::platform::kSharedFolderFromProgram));
     QVERIFY(QDir().mkpath(f.programFolder));
     QVERIFY(QDir().mkpath(sharedFolder));
     const QString besidePath = f.programFolder + "/license.txt";

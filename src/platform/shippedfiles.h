@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace zentaro::layout {
+namespace zentaro::platform {
 
 // The shared data folder of an installation, relative to the folder of the
 // installed executables: "../share/zentaro" for one under a prefix such as /usr.
@@ -20,4 +20,4 @@ enum class ShippedKind { File, Folder };
 std::string ShippedPath(const std::string& programFolder, const std::string& name,
                         ShippedKind kind);
 
-} // namespace zentaro::layout
+} // namespace zentaro::platform

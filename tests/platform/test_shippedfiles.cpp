@@ -1,7 +1,7 @@
 // Where the Languages folder and license.txt are found: beside the program (a
 // build folder, a Windows installation) before the shared data folder of an
 // installation under a prefix, and beside the program when neither has one.
-#include "layout/shippedfiles.h"
+#include "platform/shippedfiles.h"
 #include "support/filetree.h"
 
 #include <QDir>
@@ -9,8 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using zentaro::layout::ShippedKind;
-using zentaro::layout::ShippedPath;
+using zentaro::platform::ShippedKind;
+using zentaro::platform::ShippedPath;
 
 namespace {
 
@@ -19,7 +19,7 @@ struct Installation {
     QTemporaryDir root;
     QString bin = root.filePath("bin");
     QString shared =
-        QDir::cleanPath(bin + '/' + QString::fromUtf8(zentaro::layout::kSharedFolderFromProgram));
+        QDir::cleanPath(bin + '/' + QString::fromUtf8(zentaro::platform::kSharedFolderFromProgram));
 
     // Puts `what` at folder/name: "file", "folder", "link to file", "link to
     // folder", "dangling link" or nothing ("").
@@ -166,7 +166,7 @@ void TestShippedFiles::folderNamesBeyondAscii() {
     const QString bin = root.filePath(QString::fromUtf8("Pr\xc3\xbc"
                                                         "fung \xe2\x86\x92/bin"));
     const QString shared =
-        QDir::cleanPath(bin + '/' + QString::fromUtf8(zentaro::layout::kSharedFolderFromProgram));
+        QDir::cleanPath(bin + '/' + QString::fromUtf8(zentaro::platform::kSharedFolderFromProgram));
     QVERIFY(QDir().mkpath(bin));
     QVERIFY(zentaro::testing::WriteText(shared + "/license.txt", "text"));
     const std::string found =

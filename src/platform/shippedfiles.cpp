@@ -1,9 +1,9 @@
-#include "layout/shippedfiles.h"
+#include "platform/shippedfiles.h"
 
 #include <filesystem>
 #include <system_error>
 
-namespace zentaro::layout {
+namespace zentaro::platform {
 
 const char* const kSharedFolderFromProgram = ZENTARO_SHARED_FROM_PROGRAM;
 
@@ -47,4 +47,4 @@ std::string ShippedPath(const std::string& programFolder, const std::string& nam
     return Utf8Of(beside);
 }
 
-} // namespace zentaro::layout
+} // namespace zentaro::platform
