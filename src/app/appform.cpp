@@ -470,8 +470,8 @@ void TAppForm::ShrinkToMaximumFontSize(QLabel* MyLabel, int MaximumWidth, int mi
 
 void TAppForm::GetCPUInfo() {
     const sysinfo::CpuInfo info = sysinfo::GetCPUInfo(*env_.registry);
-    cpuName_ = FromStd(info.name);
-    SetValue(ui->Label9, cpuName_);
+    const QString name = FromStd(info.name);
+    SetValue(ui->Label9, name);
     SetValue(ui->Label19, FromStd(info.baseSpeed));
     // The name stays inside the fixed window: a smaller font first, down to a
     // size still easy to read, then the middle left out, the whole name in the
@@ -481,10 +481,10 @@ void TAppForm::GetCPUInfo() {
     if (ui->Label9->width() <= room)
         return;
     const QFontMetrics metrics(ui->Label9->font());
-    const int padding = ui->Label9->width() - metrics.horizontalAdvance(cpuName_);
+    const int padding = ui->Label9->width() - metrics.horizontalAdvance(name);
     for (int width = room - padding; width > 0 && ui->Label9->width() > room; width -= 4)
-        SetValue(ui->Label9, metrics.elidedText(cpuName_, Qt::ElideMiddle, width));
-    ui->Label9->setToolTip(cpuName_);
+        SetValue(ui->Label9, metrics.elidedText(name, Qt::ElideMiddle, width));
+    ui->Label9->setToolTip(name);
 }
 
 void TAppForm::ShowSystemCPUArchitecture() {

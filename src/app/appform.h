@@ -147,8 +147,6 @@ private:
     std::unique_ptr<Ui::TAppForm> ui;
     AppEnvironment env_;
     AppIdentity identity_;
-    // The processor's whole name, which its label may show shortened.
-    QString cpuName_;
     std::string DataFolder_;
     unsigned workers_ = 1;
     std::optional<sysinfo::ClockSampler> sampler_;
