@@ -13,6 +13,9 @@ namespace zentaro::assets {
 // alike. resource: an SVG whose ink is #3a3a3a or #000000.
 QIcon InkIcon(const QString& resource);
 
+// The colour an ink icon is drawn in, in a mode, from the application's palette.
+QColor InkColour(QIcon::Mode mode);
+
 // The contrast ratio of two colours as WCAG defines it: 1 (none) to 21.
 double ContrastRatio(const QColor& a, const QColor& b);
 

@@ -87,5 +87,10 @@ cmake -G Ninja -S "$source_dir" -B "$build" \
 echo "== Building (most of an hour)"
 cmake --build "$build" --parallel "$(nproc)"
 cmake --install "$build"
+# The PCRE2 sources Qt carries, kept with it: the program's own 8-bit use of
+# PCRE2 is built from them for Windows, where Debian has no PCRE2 to link.
+rm -rf "$prefix/3rdparty/pcre2"
+mkdir -p "$prefix/3rdparty"
+cp -a "$source_dir/src/3rdparty/pcre2" "$prefix/3rdparty/pcre2"
 echo "$qt_version $(date -u +%Y-%m-%dT%H:%M:%SZ)" >"$marker"
 echo "Qt $qt_version for Windows built in $prefix in $(( (SECONDS - started) / 60 )) min"

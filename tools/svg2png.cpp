@@ -1,28 +1,38 @@
-// Renders an SVG picture as a square PNG of the given size, for the icon
-// theme's fixed sizes. The build runs it (see assets/CMakeLists.txt).
+// Renders an SVG picture as a PNG of the given size: square for the icon
+// theme's fixed sizes, WIDTHxHEIGHT for the pictures of a build without an SVG
+// renderer. The build runs it (see assets/CMakeLists.txt).
 //
-//   zentaro_svg2png INPUT.svg SIZE OUTPUT.png
+//   zentaro_svg2png INPUT.svg SIZE|WIDTHxHEIGHT OUTPUT.png
 #include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <cstdio>
 #include <string>
 
+namespace {
+
+// A whole number of pixels from 1 to 9999; 0 when the text is none.
+int Pixels(const std::string& text) {
+    if (text.empty() || text.size() > 4 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    return std::stoi(text);
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: %s INPUT.svg SIZE OUTPUT.png\n", argv[0]);
+        std::fprintf(stderr, "usage: %s INPUT.svg SIZE|WIDTHxHEIGHT OUTPUT.png\n", argv[0]);
         return 2;
     }
     const std::string sizeText = argv[2];
-    if (sizeText.empty() || sizeText.size() > 4 ||
-        sizeText.find_first_not_of("0123456789") != std::string::npos) {
-        std::fprintf(stderr, "%s: the size must be a number of pixels, not '%s'\n", argv[0],
-                     argv[2]);
-        return 2;
-    }
-    const int size = std::stoi(sizeText);
-    if (size < 1) {
-        std::fprintf(stderr, "%s: the size must be at least 1\n", argv[0]);
+    const std::size_t by = sizeText.find('x');
+    const int width = Pixels(sizeText.substr(0, by));
+    const int height = by == std::string::npos ? width : Pixels(sizeText.substr(by + 1));
+    if (width < 1 || height < 1) {
+        std::fprintf(stderr, "%s: the size must be pixels from 1 to 9999, as N or WxH, not '%s'\n",
+                     argv[0], argv[2]);
         return 2;
     }
     QSvgRenderer renderer(QString::fromLocal8Bit(argv[1]));
@@ -30,7 +40,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: cannot read %s as SVG\n", argv[0], argv[1]);
         return 1;
     }
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     {
         QPainter painter(&image);

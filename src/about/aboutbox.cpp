@@ -4,6 +4,7 @@
 #include "appfonts.h"
 #include "i18n/catalogue.h"
 #include "i18n/windowdragger.h"
+#include "pictures.h"
 #include "platform/shippedfiles.h"
 #include "ui_aboutbox.h"
 
@@ -16,7 +17,6 @@
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
-#include <QSvgRenderer>
 #include <QTimer>
 #include <QWindow>
 #include <chrono>
@@ -63,18 +63,6 @@ struct MenuMemory {
 MenuMemory& LastMenu() {
     static MenuMemory memory;
     return memory;
-}
-
-QPixmap RenderPicture(const QString& path, QSize size, qreal ratio, bool keepProportions) {
-    QPixmap pixmap(size * ratio);
-    pixmap.setDevicePixelRatio(ratio);
-    pixmap.fill(Qt::transparent);
-    QSvgRenderer renderer(path);
-    if (keepProportions)
-        renderer.setAspectRatioMode(Qt::KeepAspectRatio);
-    QPainter painter(&pixmap);
-    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
-    return pixmap;
 }
 
 } // namespace
@@ -128,7 +116,7 @@ TAboutBox::TAboutBox(AboutBoxEnvironment environment, QWidget* parent)
     QFont link = Tahoma(11);
     link.setUnderline(true);
     ui->Label5->setFont(link);
-    ui->BitBtn2->setIcon(QIcon(QStringLiteral(":/icons/arrow.svg")));
+    ui->BitBtn2->setIcon(assets::PictureIcon(QStringLiteral(":/icons/arrow.svg")));
 
     tmTimer = new QTimer(this);
     tmTimer->setObjectName(QStringLiteral("tmTimer"));
@@ -189,14 +177,15 @@ void TAboutBox::FormCreate() {
 
 void TAboutBox::HighDPIImageYukle() {
     const qreal ratio = devicePixelRatioF();
-    ui->Image1->setPixmap(QIcon(QStringLiteral(":/zentaro.svg")).pixmap(QSize(32, 32), ratio));
+    ui->Image1->setPixmap(
+        assets::PictureIcon(QStringLiteral(":/zentaro.svg")).pixmap(QSize(32, 32), ratio));
     ui->Image2->clear();
-    ui->Image2->setPixmap(RenderPicture(QStringLiteral(":/about/kestrix-logo.svg"),
-                                        ui->Image2->size(), ratio, false));
+    ui->Image2->setPixmap(assets::PicturePixmap(QStringLiteral(":/about/kestrix-logo.svg"),
+                                                ui->Image2->size(), ratio, false));
     // The cat is square; stretched to the panel's shape it would not look like one.
     ui->ImageEgg->clear();
-    ui->ImageEgg->setPixmap(
-        RenderPicture(QStringLiteral(":/about/cat.svg"), ui->ImageEgg->size(), ratio, true));
+    ui->ImageEgg->setPixmap(assets::PicturePixmap(QStringLiteral(":/about/cat.svg"),
+                                                  ui->ImageEgg->size(), ratio, true));
 }
 
 void TAboutBox::FormAfterMonitorDpiChanged() {
@@ -367,12 +356,11 @@ void TAboutBox::Howtouninstall1Click() {
 void TAboutBox::LicensePrivacyPolicy1Click() {
     using i18n::TranslateText;
     // Beside the program, or where an installation keeps it.
-    const QString path = QFile::decodeName(QByteArray::fromStdString(
-        platform::ShippedPath(env_.programFolder, "license.txt", platform::ShippedKind::File)));
+    const QString path = QString::fromStdString(platform::ShippedPath(env_.programFolder, "license.txt", platform::ShippedKind::File));
     // A link counts when it leads to a file.
     if (!path.isEmpty() && QFileInfo(path).isFile()) {
         if (env_.opener)
-            env_.opener->OpenFile(QFile::encodeName(path).toStdString());
+            env_.opener->OpenFile(path.toStdString());
         return;
     }
     QMessageBox box(QMessageBox::Critical, TranslateText(QStringLiteral("License")),

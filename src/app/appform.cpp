@@ -16,6 +16,7 @@
 #include "online/feedback.h"
 #include "online/newversion.h"
 #include "online/updatecheck.h"
+#include "pictures.h"
 #include "settings/settingsstore.h"
 #include "share/report.h"
 #include "share/shareform.h"
@@ -146,7 +147,7 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget* parent)
     };
     for (const auto& [item, name] : menuIcons)
         item->setIcon(assets::InkIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name))));
-    ui->ButtonFacebook->setIcon(QIcon(QStringLiteral(":/icons/facebook.svg")));
+    ui->ButtonFacebook->setIcon(assets::PictureIcon(QStringLiteral(":/icons/facebook.svg")));
 
     // The grey cover over the right-hand part of the gradient.
     QPalette cover = ui->Image2->palette();

@@ -1,5 +1,7 @@
 #include "app/application.h"
 
+#include "pictures.h"
+
 #include <QIcon>
 #include <QMessageBox>
 #include <QThread>
@@ -24,7 +26,7 @@ ZentaroApplication::ZentaroApplication(int& argc, char** argv) : QApplication(ar
     // Every window carries the program's icon, drawn from the compiled-in SVG at
     // whatever size the window system asks for; the desktop file name lets the
     // task switcher match the windows to the installed desktop entry.
-    setWindowIcon(QIcon(QStringLiteral(":/zentaro.svg")));
+    setWindowIcon(assets::PictureIcon(QStringLiteral(":/zentaro.svg")));
     setDesktopFileName(QStringLiteral("zentaro"));
 }
 

@@ -60,7 +60,7 @@ QString DecodeCodeTable(QByteArrayView bytes) {
 // files of sensible size: a FIFO, a device or a huge file in their place leaves the
 // program in English instead of stalling or exhausting memory.
 std::optional<std::string> ReadFile(const QString& path) {
-    return platform::ReadRegularFile(QFile::encodeName(path).toStdString(), kMaxLanguageFileBytes);
+    return platform::ReadRegularFile(path.toStdString(), kMaxLanguageFileBytes);
 }
 
 QByteArrayView View(const std::string& bytes) {
@@ -220,8 +220,7 @@ QString DefaultLanguagesFolder() {
     const std::string folder = platform::ExecutableFolder();
     if (folder.empty())
         return {}; // unknown: no folder, so English
-    return QFile::decodeName(QByteArray::fromStdString(
-        platform::ShippedPath(folder, "Languages", platform::ShippedKind::Folder)));
+    return QString::fromStdString(platform::ShippedPath(folder, "Languages", platform::ShippedKind::Folder));
 }
 
 void LoadLanguage(const QString& FileName) {

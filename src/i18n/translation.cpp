@@ -5,6 +5,7 @@
 #include "i18n/languagechoice.h"
 #include "i18n/messagedlg.h"
 #include "inkicon.h"
+#include "pictures.h"
 #include "platform/files.h"
 #include "ui_translation.h"
 
@@ -19,7 +20,6 @@
 #include <QPainter>
 #include <QScreen>
 #include <QStyledItemDelegate>
-#include <QSvgRenderer>
 
 namespace zentaro::i18n {
 
@@ -37,11 +37,11 @@ QIcon FlagIcon(const QString& picture, qreal ratio) {
     QPixmap pixmap(QSize(kPictureSize, kPictureSize) * ratio);
     pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
-    QSvgRenderer renderer(QStringLiteral(":/flags/%1.svg").arg(picture));
-    renderer.setAspectRatioMode(Qt::KeepAspectRatio);
     QPainter painter(&pixmap);
     const QRectF flag(0, 2, kPictureSize, kPictureSize - 4);
-    renderer.render(&painter, flag);
+    painter.drawPixmap(flag.topLeft(),
+                       assets::PicturePixmap(QStringLiteral(":/flags/%1.svg").arg(picture),
+                                             flag.size().toSize(), ratio, true));
     // A thin edge, so that a flag with a white field does not melt into the list.
     painter.setPen(QPen(QColor(0, 0, 0, 60), 0));
     painter.drawRect(flag.adjusted(0, 0, -1.0 / ratio, -1.0 / ratio));
@@ -87,7 +87,7 @@ TTranslateForm::TTranslateForm(TranslateFormEnvironment environment, QWidget* pa
     ui->Label3->setToolTip(TranslationPageAddress(env_.serverHost));
     ui->Label3->installEventFilter(this);
 
-    ui->Button1->setIcon(QIcon(QStringLiteral(":/icons/tick_button.svg")));
+    ui->Button1->setIcon(assets::PictureIcon(QStringLiteral(":/icons/tick_button.svg")));
     ui->Copy1->setIcon(assets::InkIcon(QStringLiteral(":/icons/copy.svg")));
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -177,7 +177,8 @@ void TTranslateForm::Button1Click() {
 // When the script cannot be written, the program says why, keeps its language and
 // goes on running.
 void TTranslateForm::Restart(const QString& language) {
-    QString folder = QFile::decodeName(QByteArray::fromStdString(env_.DataFolder));
+    // Separators as Qt writes them; the system's own again where paths leave the program.
+    QString folder = QDir::fromNativeSeparators(QString::fromStdString(env_.DataFolder));
     if (folder.isEmpty() || !env_.restarter) {
         ShowError(QStringLiteral("The program cannot restart itself: it has no data folder."));
         return;
@@ -187,14 +188,14 @@ void TTranslateForm::Restart(const QString& language) {
     const std::optional<std::string> script = env_.restarter->ScriptFor(env_.executablePath);
     if (!script) {
         ShowError(QStringLiteral("The program cannot restart itself from \"%1\".")
-                      .arg(QFile::decodeName(QByteArray::fromStdString(env_.executablePath))));
+                      .arg(QString::fromStdString(env_.executablePath)));
         return;
     }
     const QString path = folder + QString::fromStdString(env_.restarter->ScriptName());
     // A new file in place of whatever has the name: a link is not followed and a
     // FIFO is not waited on.
     std::string error;
-    if (!platform::WriteNewFile(QFile::encodeName(path).toStdString(), *script, error)) {
+    if (!platform::WriteNewFile(QDir::toNativeSeparators(path).toStdString(), *script, error)) {
         ShowError(QStringLiteral("Cannot create file \"%1\". %2")
                       .arg(QDir::toNativeSeparators(path), QString::fromUtf8(error)));
         return;
@@ -204,8 +205,8 @@ void TTranslateForm::Restart(const QString& language) {
     QCoreApplication::processEvents();
 
     // Whether the script started is not looked at: the program ends either way.
-    env_.restarter->RunScript(QFile::encodeName(path).toStdString(),
-                              QFile::encodeName(folder).toStdString());
+    env_.restarter->RunScript(QDir::toNativeSeparators(path).toStdString(),
+                              QDir::toNativeSeparators(folder).toStdString());
     QCoreApplication::processEvents();
     accept();
     if (env_.endApplication)

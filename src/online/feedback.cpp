@@ -5,6 +5,7 @@
 #include "i18n/messagedlg.h"
 #include "inkicon.h"
 #include "online/feedbacktext.h"
+#include "pictures.h"
 #include "ui_feedback.h"
 
 #include <QApplication>
@@ -71,8 +72,10 @@ void TFeedbackForm::FormCreate() {
     ui->Label2->setText(TranslateText(QStringLiteral("What did you like or dislike?")));
     ui->Label3->setText(TranslateText(QStringLiteral("Include my e-mail:")));
     ui->BitBtn1->setText(TranslateText(QStringLiteral("Send")));
-    ui->Image1->setPixmap(QIcon(QStringLiteral(":/icons/like.svg")).pixmap(QSize(32, 32)));
-    ui->Image2->setPixmap(QIcon(QStringLiteral(":/icons/dislike.svg")).pixmap(QSize(32, 32)));
+    ui->Image1->setPixmap(
+        assets::PictureIcon(QStringLiteral(":/icons/like.svg")).pixmap(QSize(32, 32)));
+    ui->Image2->setPixmap(
+        assets::PictureIcon(QStringLiteral(":/icons/dislike.svg")).pixmap(QSize(32, 32)));
     SetSelected(ui->Panel4, false);
     SetSelected(ui->Panel5, false);
     ui->BitBtn1->setIcon(assets::InkIcon(QStringLiteral(":/icons/feedback.svg")));

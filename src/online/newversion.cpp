@@ -5,6 +5,7 @@
 #include "i18n/windowdragger.h"
 #include "inkicon.h"
 #include "online/check.h"
+#include "pictures.h"
 #include "ui_newversion.h"
 
 #include <QApplication>
@@ -99,7 +100,7 @@ TNewVer::TNewVer(QWidget* mainWindow, Inputs inputs, std::shared_ptr<platform::O
 TNewVer::~TNewVer() = default;
 
 void TNewVer::FormCreate() {
-    QPixmap icon = QIcon(QStringLiteral(":/zentaro.svg")).pixmap(QSize(48, 48));
+    QPixmap icon = assets::PictureIcon(QStringLiteral(":/zentaro.svg")).pixmap(QSize(48, 48));
     ui->Image1->setPixmap(icon);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

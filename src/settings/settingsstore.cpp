@@ -46,7 +46,7 @@ std::optional<QByteArray> Load(const QString& file, QString& reason) {
     }
     platform::FileReadFailure why;
     const std::optional<std::string> content = platform::ReadRegularFile(
-        QFile::encodeName(file).toStdString(), std::size_t(SettingsStore::kMaxFileBytes), why);
+        file.toStdString(), std::size_t(SettingsStore::kMaxFileBytes), why);
     if (!content) {
         switch (why.kind) {
         case platform::FileReadFailure::Kind::NotRegular:
