@@ -3,11 +3,12 @@
 #
 #   scripts/test-windows.sh
 #
-# Installs what is missing (the MinGW-w64 cross compiler, Wine, jq), builds the
-# engine, the platform layer, the machine facts, the version information and
-# zentaro-cli.exe for 64-bit Windows into build-windows/ (CMake preset
-# "windows"), and a Linux twin of the same programs without Qt into
-# build-windows/linux-twin/. Then, in a Wine prefix of its own in a temporary
+# Installs what is missing (the MinGW-w64 cross compiler, Wine, jq, an X
+# server and its tools), builds the engine, the platform layer, the machine
+# facts, the version information, zentaro-cli.exe and, with Qt for Windows
+# (scripts/build-qt-windows.sh), the window program zentaro.exe for 64-bit
+# Windows into build-windows/ (CMake preset "windows"), and a Linux twin of
+# the programs without Qt into build-windows/linux-twin/. Then, in a Wine prefix of its own in a temporary
 # folder (never the user's), with the registry fixtures imported:
 #   - the Windows test programs through CTest;
 #   - what every loop stores, for a table of counts, the same on both builds;
@@ -17,6 +18,8 @@
 #     arguments and paths beyond the ANSI code page, the exit statuses;
 #   - the compiled loops: no vector instructions, a real branch in the branch
 #     loop.
+#   - the window program, installed into a folder of its own and started on an
+#     X server of its own (scripts/wine-window-checks.sh).
 # Last it prints the loops' timings of both builds, for information only.
 # Every Wine call has a time limit. Exit status 0 when everything passed.
 set -euo pipefail
@@ -25,6 +28,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 ZENTARO_PACKAGES=(
   build-essential cmake ninja-build pkg-config libicu-dev nlohmann-json3-dev jq
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine
+  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev xvfb xdotool imagemagick x11-utils
 )
 zentaro_install_deps
 
@@ -35,7 +39,10 @@ objdump=x86_64-w64-mingw32-objdump
 jobs="$(nproc)"
 
 echo "== Building for Windows into $windows"
-(cd "$root" && cmake --preset windows >/dev/null)
+# With the windows when Qt for Windows is built, without them otherwise.
+with_qt=OFF
+"$root/scripts/build-qt-windows.sh" --print >/dev/null 2>&1 && with_qt=ON
+(cd "$root" && cmake --preset windows -DZENTARO_QT="$with_qt" >/dev/null)
 cmake --build "$windows" --parallel "$jobs"
 
 echo "== Building the Linux twin into $twin"
@@ -228,6 +235,13 @@ expect "BranchChunk: a conditional branch on the low bit, no conditional move" b
 echo "== Loop timings (information only): median of 5, Linux twin then Windows under Wine"
 "$twin/bench/loop_timings" --repetitions 5 || true
 win "$windows/bench/loop_timings.exe" --repetitions 5 || true
+
+# The window program, when Qt for Windows is built (scripts/build-qt-windows.sh).
+if grep -q '^ZENTARO_QT:BOOL=ON' "$windows/CMakeCache.txt"; then
+  source "$root/scripts/wine-window-checks.sh"
+else
+  fail "no window program: Qt for Windows is not built (run scripts/build-qt-windows.sh)"
+fi
 
 echo
 echo "$passed passed, $failed failed"
