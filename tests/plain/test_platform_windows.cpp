@@ -8,25 +8,32 @@
 #include "platform/datafolders.h"
 #include "platform/files.h"
 #include "platform/hypervisor.h"
+#include "platform/osdescription.h"
 #include "platform/processortimes.h"
 #include "platform/registry.h"
 #include "platform/systeminfo.h"
 #include "platform/userlanguage.h"
+#include "platform/userlocale.h"
 #include "platform/versionresource.h"
 #include "platform/windows/clockspeed_windows.h"
 #include "platform/windows/registry_windows.h"
+#include "platform/windows/text_windows.h"
 #include "sysinfo/processorinfo.h"
 #include "tablerun.h"
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <objbase.h>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <vector>
 #include <windows.h>
 
 using namespace zentaro;
@@ -448,6 +455,32 @@ void MachineState(Check& check) {
         CHECK_EQ(check, platform::CreateHypervisor()->RunsUnderHypervisor(), *expected == "1");
 }
 
+// ---- what the update check says about the system
+
+// The machine's own registry value, read here through another call.
+std::optional<std::wstring> MachineText(const wchar_t* path, const wchar_t* name) {
+    wchar_t text[256] = {};
+    DWORD size = sizeof text;
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, path, name, RRF_RT_REG_SZ, nullptr, text, &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    return std::wstring(text);
+}
+
+void OsFactsFromWine(Check& check) {
+    const platform::OsFacts facts = platform::CreateOsDescription()->Describe();
+    const auto product =
+        MachineText(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", L"ProductName");
+    CHECK(check, product.has_value());
+    CHECK(check, !facts.productName.empty());
+    if (product)
+        CHECK_EQ(check, facts.productName, platform::windows_impl::Utf8(*product));
+    // Wine poses as Windows 7 or later.
+    CHECK(check, facts.major >= 6);
+    CHECK(check, facts.build > 0);
+    CHECK(check, facts.x64);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -470,6 +503,7 @@ int main(int argc, char** argv) {
             {"executable_paths", ExecutablePaths},
             {"console_when_piped", ConsoleWhenPiped},
             {"machine_state", MachineState},
+            {"os_facts_from_wine", OsFactsFromWine},
         },
         argc, argv);
 }
