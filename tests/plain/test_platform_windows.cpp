@@ -8,6 +8,7 @@
 #include "platform/datafolders.h"
 #include "platform/files.h"
 #include "platform/hypervisor.h"
+#include "platform/machineidentity.h"
 #include "platform/osdescription.h"
 #include "platform/processortimes.h"
 #include "platform/registry.h"
@@ -16,6 +17,7 @@
 #include "platform/userlocale.h"
 #include "platform/versionresource.h"
 #include "platform/windows/clockspeed_windows.h"
+#include "platform/windows/machineidentity_windows.h"
 #include "platform/windows/registry_windows.h"
 #include "platform/windows/text_windows.h"
 #include "sysinfo/processorinfo.h"
@@ -481,6 +483,49 @@ void OsFactsFromWine(Check& check) {
     CHECK(check, facts.x64);
 }
 
+void MachineIdOfThisPrefix(Check& check) {
+    const platform::MachineId id = platform::CreateMachineIdentity()->ReadMachineId();
+    CHECK(check, id.status == platform::MachineId::Status::Found);
+    const auto stored = MachineText(L"SOFTWARE\\Microsoft\\Cryptography", L"MachineGuid");
+    CHECK(check, stored.has_value());
+    if (!stored)
+        return;
+    std::string digits;
+    for (const wchar_t c : *stored)
+        if (c != L'-' && c != L'{' && c != L'}')
+            digits += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    CHECK_EQ(check, id.value, digits);
+    CHECK_EQ(check, id.value.size(), std::size_t{32});
+    CHECK_EQ(check, id.value.find_first_not_of("0123456789abcdef"), std::string::npos);
+}
+
+void MachineIdOfEveryShape(Check& check) {
+    using Status = platform::MachineId::Status;
+    const std::string guid = "1b4e28ba2fa141d2883f0016d3cca427";
+    struct Row {
+        const char* key;
+        Status status;
+    };
+    const Row rows[] = {
+        {"plain", Status::Found},           {"braced-upper-case", Status::Found},
+        {"mixed-case", Status::Found},      {"no-closing-zero", Status::Found},
+        {"zero-inside", Status::Found}, // the text ends at the zero
+        {"no-such-key", Status::Missing},   {"no-value", Status::Missing},
+        {"dword", Status::Unreadable},      {"expandable", Status::Unreadable},
+        {"binary", Status::Unreadable},     {"empty", Status::Unreadable},
+        {"no-hyphens", Status::Unreadable}, {"hyphen-moved", Status::Unreadable},
+        {"one-brace", Status::Unreadable},  {"not-hex", Status::Unreadable},
+        {"too-long", Status::Unreadable},   {"blank-around", Status::Unreadable},
+    };
+    for (const Row& row : rows) {
+        check.row(row.key);
+        const platform::MachineId id = platform::windows_impl::ReadMachineGuid(
+            platform::RegistryRoot::CurrentUser, kStandIns + "machine-guid\\" + row.key);
+        CHECK(check, id.status == row.status);
+        CHECK_EQ(check, id.value, row.status == Status::Found ? guid : std::string());
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -504,6 +549,8 @@ int main(int argc, char** argv) {
             {"console_when_piped", ConsoleWhenPiped},
             {"machine_state", MachineState},
             {"os_facts_from_wine", OsFactsFromWine},
+            {"machine_id_of_this_prefix", MachineIdOfThisPrefix},
+            {"machine_id_of_every_shape", MachineIdOfEveryShape},
         },
         argc, argv);
 }
