@@ -459,6 +459,42 @@ void MachineState(Check& check) {
 
 // ---- what the update check says about the system
 
+bool LocaleNameShape(std::string_view name) {
+    // language, then an optional script, then a region: "en-US", "sr-Latn-RS", "en-150"
+    auto all = [](std::string_view piece, char low, char high) {
+        for (const char c : piece)
+            if (c < low || c > high)
+                return false;
+        return true;
+    };
+    std::vector<std::string_view> parts;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = name.find('-', start);
+        parts.push_back(name.substr(start, end - start));
+        if (end == std::string_view::npos)
+            break;
+        start = end + 1;
+    }
+    const std::string_view language = parts.front();
+    if (parts.size() > 3 || language.size() < 2 || language.size() > 3 || !all(language, 'a', 'z'))
+        return false;
+    if (parts.size() == 3 && (parts[1].size() != 4 || !all(parts[1].substr(0, 1), 'A', 'Z') ||
+                              !all(parts[1].substr(1), 'a', 'z')))
+        return false;
+    const std::string_view region = parts.back();
+    return parts.size() == 1 || (region.size() == 2 && all(region, 'A', 'Z')) ||
+           (region.size() == 3 && all(region, '0', '9'));
+}
+
+// CTest runs this case again under other locales (tests/plain/CMakeLists.txt).
+void UserLocale(Check& check) {
+    const std::string name = platform::CreateUserLocale()->LocaleName();
+    CHECK(check, LocaleNameShape(name));
+    CHECK(check, ::IsValidLocaleName(platform::windows_impl::Wide(name).c_str()));
+    if (const auto expected = Environment("ZENTARO_EXPECT_LOCALE"))
+        CHECK_EQ(check, name, *expected);
+}
+
 // The machine's own registry value, read here through another call.
 std::optional<std::wstring> MachineText(const wchar_t* path, const wchar_t* name) {
     wchar_t text[256] = {};
@@ -548,6 +584,7 @@ int main(int argc, char** argv) {
             {"executable_paths", ExecutablePaths},
             {"console_when_piped", ConsoleWhenPiped},
             {"machine_state", MachineState},
+            {"user_locale", UserLocale},
             {"os_facts_from_wine", OsFactsFromWine},
             {"machine_id_of_this_prefix", MachineIdOfThisPrefix},
             {"machine_id_of_every_shape", MachineIdOfEveryShape},
