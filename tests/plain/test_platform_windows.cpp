@@ -12,6 +12,7 @@
 #include "platform/osdescription.h"
 #include "platform/processortimes.h"
 #include "platform/registry.h"
+#include "platform/restart.h"
 #include "platform/systeminfo.h"
 #include "platform/userlanguage.h"
 #include "platform/userlocale.h"
@@ -19,6 +20,7 @@
 #include "platform/windows/clockspeed_windows.h"
 #include "platform/windows/machineidentity_windows.h"
 #include "platform/windows/registry_windows.h"
+#include "platform/windows/restarter_windows.h"
 #include "platform/windows/text_windows.h"
 #include "sysinfo/processorinfo.h"
 #include "tablerun.h"
@@ -457,6 +459,92 @@ void MachineState(Check& check) {
         CHECK_EQ(check, platform::CreateHypervisor()->RunsUnderHypervisor(), *expected == "1");
 }
 
+// ---- restart
+
+void TextInCodePages(Check& check) {
+    struct Row {
+        const char* what;
+        unsigned codePage;
+        std::string text;
+        std::optional<std::string> expected;
+    };
+    const Row rows[] = {
+        {"ASCII", 1252, "C:\\Zentaro\\Z.exe", "C:\\Zentaro\\Z.exe"},
+        {"empty", 1252, "", ""},
+        {"Western letter", 1252, "C:\\Jos\xC3\xA9\\Z.exe", "C:\\Jos\xE9\\Z.exe"},
+        // Best fit would make it a plain "a" and name another folder.
+        {"no best fit", 1252, "C:\\\xC4\x85\\Z.exe", std::nullopt},
+        {"Central European", 1250, "C:\\\xC4\x85\\Z.exe", "C:\\\xB9\\Z.exe"},
+        {"Japanese outside Japan", 1252, "C:\\\xE6\x97\xA5\xE6\x9C\xAC\\Z.exe", std::nullopt},
+        {"double-byte", 932, "C:\\\xE6\x97\xA5\xE6\x9C\xAC\\Z.exe", "C:\\\x93\xFA\x96\x7B\\Z.exe"},
+        {"UTF-8 as it is", CP_UTF8, "C:\\\xE6\x97\xA5\\Z.exe", "C:\\\xE6\x97\xA5\\Z.exe"},
+        // Bytes that are not UTF-8 name no file.
+        {"not UTF-8", 1252, "C:\\\xFF\\Z.exe", std::nullopt},
+        {"not UTF-8 into UTF-8", CP_UTF8, "C:\\\xFF\\Z.exe", std::nullopt},
+    };
+    for (const Row& row : rows) {
+        check.row(row.what);
+        const auto bytes = platform::windows_impl::InCodePage(row.text, row.codePage);
+        CHECK_EQ(check, bytes.has_value(), row.expected.has_value());
+        if (bytes && row.expected)
+            CHECK_EQ(check, *bytes, *row.expected);
+    }
+}
+
+void RestartScriptInAnsiCodePage(Check& check) {
+    // The rows are for the code page Wine gives an English or German user.
+    CHECK_EQ(check, ::GetACP(), 1252u);
+    if (::GetACP() != 1252)
+        return;
+    const auto restarter = platform::CreateRestarter();
+    CHECK_EQ(check, restarter->ScriptName(), std::string("start.bat"));
+    // Wine poses as Windows 7 or later, which wait with "timeout".
+    const std::string head = "@ECHO OFF\r\n"
+                             "ECHO This file was created automatically to restart the program.\r\n"
+                             "ECHO It is safe to delete this file.\r\n"
+                             "timeout 1\r\n";
+    const auto western = restarter->ScriptFor("C:\\Users\\Jos\xC3\xA9\\Zentaro.exe");
+    CHECK(check, western.has_value());
+    if (western)
+        CHECK_EQ(check, *western, head + "\"C:\\Users\\Jos\xE9\\Zentaro.exe\"\r\n");
+    CHECK(check, !restarter->ScriptFor("C:\\Users\\\xE5\xA4\xAA\xE9\x83\x8E\\Zentaro.exe"));
+}
+
+// The script ScriptFor writes, run by RunScript, starts a stand-in batch file
+// from a folder whose name has a blank, "&" and "%"; the stand-in notes its
+// working folder.
+void RestartScriptRuns(Check& check) {
+    TemporaryFolder folder;
+    const fs::path programFolder = folder.path() / "stand in & 100%";
+    const fs::path dataFolder = folder.path() / "data folder";
+    fs::create_directories(programFolder);
+    fs::create_directories(dataFolder);
+    std::ofstream(programFolder / "stand-in.bat", std::ios::binary)
+        << "@ECHO OFF\r\ncd > marker.txt\r\n";
+
+    const auto restarter = platform::CreateRestarter();
+    const std::string standIn = folder.utf8() + "\\stand in & 100%\\stand-in.bat";
+    const auto script = restarter->ScriptFor(standIn);
+    CHECK(check, script.has_value());
+    if (!script)
+        return;
+    std::ofstream(dataFolder / "start.bat", std::ios::binary) << *script;
+    const std::string dataPath = folder.utf8() + "\\data folder";
+    CHECK(check, restarter->RunScript(dataPath + "\\start.bat", dataPath));
+
+    // The line is there once the stand-in has written it whole.
+    std::string written;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::ifstream marker(dataFolder / "marker.txt", std::ios::binary);
+        written.assign(std::istreambuf_iterator<char>(marker), {});
+        if (written.ends_with("\r\n"))
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    CHECK_EQ(check, written, dataPath + "\r\n");
+}
+
 // ---- what the update check says about the system
 
 bool LocaleNameShape(std::string_view name) {
@@ -584,6 +672,9 @@ int main(int argc, char** argv) {
             {"executable_paths", ExecutablePaths},
             {"console_when_piped", ConsoleWhenPiped},
             {"machine_state", MachineState},
+            {"text_in_code_pages", TextInCodePages},
+            {"restart_script_in_ansi_code_page", RestartScriptInAnsiCodePage},
+            {"restart_script_runs", RestartScriptRuns},
             {"user_locale", UserLocale},
             {"os_facts_from_wine", OsFactsFromWine},
             {"machine_id_of_this_prefix", MachineIdOfThisPrefix},
