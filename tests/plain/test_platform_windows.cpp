@@ -2,7 +2,8 @@
 // scripts/test-windows.sh. The registry cases read keys the script imports
 // from data/registry-fixtures.reg into a private prefix; the version cases
 // read the resources of zentaro-cli.exe and of the fixture programs beside
-// this one.
+// this one. Notepad, the text viewer, is not started here: Wine would run it
+// without a display and this program could not end it again.
 #include "about/versioninfo.h"
 #include "platform/console.h"
 #include "platform/datafolders.h"
@@ -14,6 +15,7 @@
 #include "platform/registry.h"
 #include "platform/restart.h"
 #include "platform/systeminfo.h"
+#include "platform/textviewer.h"
 #include "platform/userlanguage.h"
 #include "platform/userlocale.h"
 #include "platform/versionresource.h"
@@ -650,6 +652,16 @@ void MachineIdOfEveryShape(Check& check) {
     }
 }
 
+// ---- text viewer
+
+// Refused before Notepad is asked: nothing to show, or a path that would not
+// stay one argument.
+void TextViewerRefusals(Check& check) {
+    const auto viewer = platform::CreateTextViewer(nullptr);
+    CHECK(check, !viewer->ShowTextFile(""));
+    CHECK(check, !viewer->ShowTextFile("C:\\a\" \"C:\\b.txt"));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -679,6 +691,7 @@ int main(int argc, char** argv) {
             {"os_facts_from_wine", OsFactsFromWine},
             {"machine_id_of_this_prefix", MachineIdOfThisPrefix},
             {"machine_id_of_every_shape", MachineIdOfEveryShape},
+            {"text_viewer_refusals", TextViewerRefusals},
         },
         argc, argv);
 }
