@@ -2,31 +2,44 @@
 // scripts/test-windows.sh. The registry cases read keys the script imports
 // from data/registry-fixtures.reg into a private prefix; the version cases
 // read the resources of zentaro-cli.exe and of the fixture programs beside
-// this one.
+// this one. Notepad, the text viewer, is not started here: Wine would run it
+// without a display and this program could not end it again.
 #include "about/versioninfo.h"
 #include "platform/console.h"
 #include "platform/datafolders.h"
 #include "platform/files.h"
 #include "platform/hypervisor.h"
+#include "platform/machineidentity.h"
+#include "platform/osdescription.h"
 #include "platform/processortimes.h"
 #include "platform/registry.h"
+#include "platform/restart.h"
 #include "platform/systeminfo.h"
+#include "platform/textviewer.h"
 #include "platform/userlanguage.h"
+#include "platform/userlocale.h"
 #include "platform/versionresource.h"
 #include "platform/windows/clockspeed_windows.h"
+#include "platform/windows/machineidentity_windows.h"
 #include "platform/windows/registry_windows.h"
+#include "platform/windows/restarter_windows.h"
+#include "platform/windows/text_windows.h"
 #include "sysinfo/processorinfo.h"
 #include "tablerun.h"
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <objbase.h>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <vector>
 #include <windows.h>
 
 using namespace zentaro;
@@ -448,6 +461,207 @@ void MachineState(Check& check) {
         CHECK_EQ(check, platform::CreateHypervisor()->RunsUnderHypervisor(), *expected == "1");
 }
 
+// ---- restart
+
+void TextInCodePages(Check& check) {
+    struct Row {
+        const char* what;
+        unsigned codePage;
+        std::string text;
+        std::optional<std::string> expected;
+    };
+    const Row rows[] = {
+        {"ASCII", 1252, "C:\\Zentaro\\Z.exe", "C:\\Zentaro\\Z.exe"},
+        {"empty", 1252, "", ""},
+        {"Western letter", 1252, "C:\\Jos\xC3\xA9\\Z.exe", "C:\\Jos\xE9\\Z.exe"},
+        // Best fit would make it a plain "a" and name another folder.
+        {"no best fit", 1252, "C:\\\xC4\x85\\Z.exe", std::nullopt},
+        {"Central European", 1250, "C:\\\xC4\x85\\Z.exe", "C:\\\xB9\\Z.exe"},
+        {"Japanese outside Japan", 1252, "C:\\\xE6\x97\xA5\xE6\x9C\xAC\\Z.exe", std::nullopt},
+        {"double-byte", 932, "C:\\\xE6\x97\xA5\xE6\x9C\xAC\\Z.exe", "C:\\\x93\xFA\x96\x7B\\Z.exe"},
+        {"UTF-8 as it is", CP_UTF8, "C:\\\xE6\x97\xA5\\Z.exe", "C:\\\xE6\x97\xA5\\Z.exe"},
+        // Bytes that are not UTF-8 name no file.
+        {"not UTF-8", 1252, "C:\\\xFF\\Z.exe", std::nullopt},
+        {"not UTF-8 into UTF-8", CP_UTF8, "C:\\\xFF\\Z.exe", std::nullopt},
+    };
+    for (const Row& row : rows) {
+        check.row(row.what);
+        const auto bytes = platform::windows_impl::InCodePage(row.text, row.codePage);
+        CHECK_EQ(check, bytes.has_value(), row.expected.has_value());
+        if (bytes && row.expected)
+            CHECK_EQ(check, *bytes, *row.expected);
+    }
+}
+
+void RestartScriptInAnsiCodePage(Check& check) {
+    // The rows are for the code page Wine gives an English or German user.
+    CHECK_EQ(check, ::GetACP(), 1252u);
+    if (::GetACP() != 1252)
+        return;
+    const auto restarter = platform::CreateRestarter();
+    CHECK_EQ(check, restarter->ScriptName(), std::string("start.bat"));
+    // Wine poses as Windows 7 or later, which wait with "timeout".
+    const std::string head = "@ECHO OFF\r\n"
+                             "ECHO This file was created automatically to restart the program.\r\n"
+                             "ECHO It is safe to delete this file.\r\n"
+                             "timeout 1\r\n";
+    const auto western = restarter->ScriptFor("C:\\Users\\Jos\xC3\xA9\\Zentaro.exe");
+    CHECK(check, western.has_value());
+    if (western)
+        CHECK_EQ(check, *western, head + "\"C:\\Users\\Jos\xE9\\Zentaro.exe\"\r\n");
+    CHECK(check, !restarter->ScriptFor("C:\\Users\\\xE5\xA4\xAA\xE9\x83\x8E\\Zentaro.exe"));
+}
+
+// The script ScriptFor writes, run by RunScript, starts a stand-in batch file
+// from a folder whose name has a blank, "&" and "%"; the stand-in notes its
+// working folder.
+void RestartScriptRuns(Check& check) {
+    TemporaryFolder folder;
+    const fs::path programFolder = folder.path() / "stand in & 100%";
+    const fs::path dataFolder = folder.path() / "data folder";
+    fs::create_directories(programFolder);
+    fs::create_directories(dataFolder);
+    std::ofstream(programFolder / "stand-in.bat", std::ios::binary)
+        << "@ECHO OFF\r\ncd > marker.txt\r\n";
+
+    const auto restarter = platform::CreateRestarter();
+    const std::string standIn = folder.utf8() + "\\stand in & 100%\\stand-in.bat";
+    const auto script = restarter->ScriptFor(standIn);
+    CHECK(check, script.has_value());
+    if (!script)
+        return;
+    std::ofstream(dataFolder / "start.bat", std::ios::binary) << *script;
+    const std::string dataPath = folder.utf8() + "\\data folder";
+    CHECK(check, restarter->RunScript(dataPath + "\\start.bat", dataPath));
+
+    // The line is there once the stand-in has written it whole.
+    std::string written;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::ifstream marker(dataFolder / "marker.txt", std::ios::binary);
+        written.assign(std::istreambuf_iterator<char>(marker), {});
+        if (written.ends_with("\r\n"))
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    CHECK_EQ(check, written, dataPath + "\r\n");
+}
+
+// ---- what the update check says about the system
+
+bool LocaleNameShape(std::string_view name) {
+    // language, then an optional script, then a region: "en-US", "sr-Latn-RS", "en-150"
+    auto all = [](std::string_view piece, char low, char high) {
+        for (const char c : piece)
+            if (c < low || c > high)
+                return false;
+        return true;
+    };
+    std::vector<std::string_view> parts;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = name.find('-', start);
+        parts.push_back(name.substr(start, end - start));
+        if (end == std::string_view::npos)
+            break;
+        start = end + 1;
+    }
+    const std::string_view language = parts.front();
+    if (parts.size() > 3 || language.size() < 2 || language.size() > 3 || !all(language, 'a', 'z'))
+        return false;
+    if (parts.size() == 3 && (parts[1].size() != 4 || !all(parts[1].substr(0, 1), 'A', 'Z') ||
+                              !all(parts[1].substr(1), 'a', 'z')))
+        return false;
+    const std::string_view region = parts.back();
+    return parts.size() == 1 || (region.size() == 2 && all(region, 'A', 'Z')) ||
+           (region.size() == 3 && all(region, '0', '9'));
+}
+
+// CTest runs this case again under other locales (tests/plain/CMakeLists.txt).
+void UserLocale(Check& check) {
+    const std::string name = platform::CreateUserLocale()->LocaleName();
+    CHECK(check, LocaleNameShape(name));
+    CHECK(check, ::IsValidLocaleName(platform::windows_impl::Wide(name).c_str()));
+    if (const auto expected = Environment("ZENTARO_EXPECT_LOCALE"))
+        CHECK_EQ(check, name, *expected);
+}
+
+// The machine's own registry value, read here through another call.
+std::optional<std::wstring> MachineText(const wchar_t* path, const wchar_t* name) {
+    wchar_t text[256] = {};
+    DWORD size = sizeof text;
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, path, name, RRF_RT_REG_SZ, nullptr, text, &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    return std::wstring(text);
+}
+
+void OsFactsFromWine(Check& check) {
+    const platform::OsFacts facts = platform::CreateOsDescription()->Describe();
+    const auto product =
+        MachineText(L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", L"ProductName");
+    CHECK(check, product.has_value());
+    CHECK(check, !facts.productName.empty());
+    if (product)
+        CHECK_EQ(check, facts.productName, platform::windows_impl::Utf8(*product));
+    // Wine poses as Windows 7 or later.
+    CHECK(check, facts.major >= 6);
+    CHECK(check, facts.build > 0);
+    CHECK(check, facts.x64);
+}
+
+void MachineIdOfThisPrefix(Check& check) {
+    const platform::MachineId id = platform::CreateMachineIdentity()->ReadMachineId();
+    CHECK(check, id.status == platform::MachineId::Status::Found);
+    const auto stored = MachineText(L"SOFTWARE\\Microsoft\\Cryptography", L"MachineGuid");
+    CHECK(check, stored.has_value());
+    if (!stored)
+        return;
+    std::string digits;
+    for (const wchar_t c : *stored)
+        if (c != L'-' && c != L'{' && c != L'}')
+            digits += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    CHECK_EQ(check, id.value, digits);
+    CHECK_EQ(check, id.value.size(), std::size_t{32});
+    CHECK_EQ(check, id.value.find_first_not_of("0123456789abcdef"), std::string::npos);
+}
+
+void MachineIdOfEveryShape(Check& check) {
+    using Status = platform::MachineId::Status;
+    const std::string guid = "1b4e28ba2fa141d2883f0016d3cca427";
+    struct Row {
+        const char* key;
+        Status status;
+    };
+    const Row rows[] = {
+        {"plain", Status::Found},           {"braced-upper-case", Status::Found},
+        {"mixed-case", Status::Found},      {"no-closing-zero", Status::Found},
+        {"zero-inside", Status::Found}, // the text ends at the zero
+        {"no-such-key", Status::Missing},   {"no-value", Status::Missing},
+        {"dword", Status::Unreadable},      {"expandable", Status::Unreadable},
+        {"binary", Status::Unreadable},     {"empty", Status::Unreadable},
+        {"no-hyphens", Status::Unreadable}, {"hyphen-moved", Status::Unreadable},
+        {"one-brace", Status::Unreadable},  {"not-hex", Status::Unreadable},
+        {"too-long", Status::Unreadable},   {"blank-around", Status::Unreadable},
+    };
+    for (const Row& row : rows) {
+        check.row(row.key);
+        const platform::MachineId id = platform::windows_impl::ReadMachineGuid(
+            platform::RegistryRoot::CurrentUser, kStandIns + "machine-guid\\" + row.key);
+        CHECK(check, id.status == row.status);
+        CHECK_EQ(check, id.value, row.status == Status::Found ? guid : std::string());
+    }
+}
+
+// ---- text viewer
+
+// Refused before Notepad is asked: nothing to show, or a path that would not
+// stay one argument.
+void TextViewerRefusals(Check& check) {
+    const auto viewer = platform::CreateTextViewer(nullptr);
+    CHECK(check, !viewer->ShowTextFile(""));
+    CHECK(check, !viewer->ShowTextFile("C:\\a\" \"C:\\b.txt"));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -470,6 +684,14 @@ int main(int argc, char** argv) {
             {"executable_paths", ExecutablePaths},
             {"console_when_piped", ConsoleWhenPiped},
             {"machine_state", MachineState},
+            {"text_in_code_pages", TextInCodePages},
+            {"restart_script_in_ansi_code_page", RestartScriptInAnsiCodePage},
+            {"restart_script_runs", RestartScriptRuns},
+            {"user_locale", UserLocale},
+            {"os_facts_from_wine", OsFactsFromWine},
+            {"machine_id_of_this_prefix", MachineIdOfThisPrefix},
+            {"machine_id_of_every_shape", MachineIdOfEveryShape},
+            {"text_viewer_refusals", TextViewerRefusals},
         },
         argc, argv);
 }

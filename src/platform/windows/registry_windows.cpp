@@ -3,6 +3,9 @@
 #include "text_windows.h"
 
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <type_traits>
 #include <vector>
 #include <windows.h>
 
@@ -109,6 +112,53 @@ std::unique_ptr<RegistryKey> WindowsRegistry::OpenKeyReadOnly(RegistryRoot root,
     if (::RegOpenKeyExW(base, Wide(relative).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return nullptr;
     return std::make_unique<WindowsRegistryKey>(key);
+}
+
+StringValue ReadStringValue(RegistryRoot root, const std::string& path, const std::string& name) {
+    using Status = StringValue::Status;
+    std::string relative = path;
+    while (!relative.empty() && relative.front() == '\\')
+        relative.erase(relative.begin());
+    HKEY key = nullptr;
+    const LSTATUS opened =
+        ::RegOpenKeyExW(root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
+                        Wide(relative).c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key);
+    if (opened != ERROR_SUCCESS)
+        return {opened == ERROR_FILE_NOT_FOUND ? Status::Missing : Status::Failed, {}};
+    const std::unique_ptr<std::remove_pointer_t<HKEY>, decltype(&::RegCloseKey)> closer(
+        key, &::RegCloseKey);
+    try {
+        const std::wstring value = Wide(name);
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            DWORD type = 0;
+            DWORD size = 0;
+            LSTATUS status = ::RegQueryValueExW(key, value.c_str(), nullptr, &type, nullptr, &size);
+            if (status == ERROR_FILE_NOT_FOUND)
+                return {Status::Missing, {}};
+            if (status != ERROR_SUCCESS)
+                return {Status::Failed, {}};
+            if (type != REG_SZ)
+                return {Status::NotAString, {}};
+            std::vector<wchar_t> text(size / sizeof(wchar_t) + 1, L'\0');
+            DWORD got = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+            status = ::RegQueryValueExW(key, value.c_str(), nullptr, &type,
+                                        reinterpret_cast<BYTE*>(text.data()), &got);
+            if (status == ERROR_MORE_DATA)
+                continue; // it grew in between: ask again
+            if (status == ERROR_FILE_NOT_FOUND)
+                return {Status::Missing, {}};
+            if (status != ERROR_SUCCESS)
+                return {Status::Failed, {}};
+            if (type != REG_SZ)
+                return {Status::NotAString, {}};
+            std::wstring_view stored(text.data(), got / sizeof(wchar_t));
+            if (const auto zero = stored.find(L'\0'); zero != std::wstring_view::npos)
+                stored = stored.substr(0, zero);
+            return {Status::Found, Utf8(stored)};
+        }
+    } catch (const std::bad_alloc&) {
+    }
+    return {Status::Failed, {}};
 }
 
 } // namespace windows_impl

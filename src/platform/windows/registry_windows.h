@@ -20,4 +20,19 @@ private:
     std::string standIn_;
 };
 
+// One plain string value (REG_SZ), read from the machine's 64-bit view of the
+// registry whatever this program's own is. The text ends at its first zero
+// character.
+struct StringValue {
+    enum class Status {
+        Found,      // text holds it
+        Missing,    // the key or the value does not exist
+        NotAString, // the value has another type
+        Failed,     // the key or the value exists but could not be read
+    };
+    Status status = Status::Missing;
+    std::string text;
+};
+StringValue ReadStringValue(RegistryRoot root, const std::string& path, const std::string& name);
+
 } // namespace zentaro::platform::windows_impl

@@ -1,7 +1,6 @@
-// What the system is and how its processors sit on cores, for the command
+// The kernel's release and how the processors sit on cores, for the command
 // line's reports.
 #include "platform/kernelrelease.h"
-#include "platform/osdescription.h"
 #include "platform/processortopology.h"
 
 #include <vector>
@@ -11,15 +10,8 @@ namespace zentaro::platform {
 
 namespace {
 
-// The system's name and version are not read on Windows yet; the command
-// line reports them as unknown.
-class WindowsOsDescription final : public OsDescription {
-public:
-    OsFacts Describe() const override { return {}; }
-};
-
 // Windows has no kernel release apart from the system's own version, which
-// the description would carry. Nothing is reported.
+// the description carries. Nothing is reported.
 class WindowsKernelRelease final : public KernelRelease {
 public:
     std::optional<std::string> Release() const override { return std::nullopt; }
@@ -61,10 +53,6 @@ public:
 };
 
 } // namespace
-
-std::unique_ptr<OsDescription> CreateOsDescription() {
-    return std::make_unique<WindowsOsDescription>();
-}
 
 // The system root is a Linux notion; these read the live system.
 std::unique_ptr<KernelRelease> CreateKernelRelease(const std::string&) {
