@@ -8,6 +8,7 @@
 #include "platform/shippedfiles.h"
 #include "ui_aboutbox.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
@@ -356,11 +357,12 @@ void TAboutBox::Howtouninstall1Click() {
 void TAboutBox::LicensePrivacyPolicy1Click() {
     using i18n::TranslateText;
     // Beside the program, or where an installation keeps it.
-    const QString path = QString::fromStdString(platform::ShippedPath(env_.programFolder, "license.txt", platform::ShippedKind::File));
+    const QString path = QString::fromStdString(
+        platform::ShippedPath(env_.programFolder, "license.txt", platform::ShippedKind::File));
     // A link counts when it leads to a file.
     if (!path.isEmpty() && QFileInfo(path).isFile()) {
-        if (env_.opener)
-            env_.opener->OpenFile(path.toStdString());
+        if (env_.textViewer)
+            env_.textViewer->ShowTextFile(QDir::toNativeSeparators(path).toStdString());
         return;
     }
     QMessageBox box(QMessageBox::Critical, TranslateText(QStringLiteral("License")),

@@ -2,6 +2,7 @@
 
 #include "about/matrixrain.h"
 #include "platform/opener.h"
+#include "platform/textviewer.h"
 
 #include <QDialog>
 #include <QFont>
@@ -33,6 +34,8 @@ struct AboutBoxEnvironment {
     // the shared data folder of an installation (platform::ShippedPath).
     std::string programFolder;
     std::shared_ptr<platform::Opener> opener;
+    // Shows "license.txt" (Notepad on Windows, the desktop's viewer elsewhere).
+    std::shared_ptr<platform::TextViewer> textViewer;
     // The menu's re-open guard reads it; the steady clock when empty.
     TickCount tickCount;
     // The rain's random numbers; seeded from the system when empty.

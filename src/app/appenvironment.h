@@ -9,6 +9,7 @@
 #include "platform/registry.h"
 #include "platform/restart.h"
 #include "platform/systeminfo.h"
+#include "platform/textviewer.h"
 #include "platform/userlanguage.h"
 #include "platform/versionresource.h"
 
@@ -39,6 +40,7 @@ struct AppEnvironment {
     std::shared_ptr<platform::SystemInfo> systemInfo;
     std::shared_ptr<platform::ClockSpeedSource> clockSpeed;
     std::shared_ptr<platform::Opener> opener;
+    std::shared_ptr<platform::TextViewer> textViewer;
     std::string serverHost;
     // The share pages' hosts, and the wall clock the export report dates itself by.
     std::string xHost;

@@ -639,6 +639,7 @@ void TAppForm::About1Click() {
     about.serverHost = env_.serverHost;
     about.programFolder = env_.programFolder;
     about.opener = env_.opener;
+    about.textViewer = env_.textViewer;
     auto* box = new about::TAboutBox(std::move(about), this); // frees itself on closing
     box->exec();
 }

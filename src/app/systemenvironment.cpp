@@ -23,6 +23,7 @@ AppEnvironment SystemEnvironment() {
     env.systemInfo = platform::CreateSystemInfo();
     env.clockSpeed = platform::CreateClockSpeedSource();
     env.opener = std::make_shared<platform::DesktopOpener>();
+    env.textViewer = platform::CreateTextViewer(env.opener);
     env.serverHost = ServerHost();
     env.xHost = XShareHost();
     env.facebookHost = FacebookShareHost();

@@ -45,6 +45,7 @@ struct Fixture {
         env.serverHost = "about.example";
         env.programFolder = (programFolder.isEmpty() ? dir.path() : programFolder).toStdString();
         env.opener = opener;
+        env.textViewer = opener;
         env.tickCount = [ticks = ticks] { return *ticks; };
         env.random = zentaro::about::SeededRainRandom(11);
         QPointer<TAboutBox> box = new TAboutBox(std::move(env));

@@ -493,10 +493,10 @@ void TextInCodePages(Check& check) {
     }
 }
 
-void RestartScriptInAnsiCodePage(Check& check) {
-    // The rows are for the code page Wine gives an English or German user.
-    CHECK_EQ(check, ::GetACP(), 1252u);
-    if (::GetACP() != 1252)
+void RestartScriptInOemCodePage(Check& check) {
+    // The rows are for the console code page Wine gives an English user.
+    CHECK_EQ(check, ::GetOEMCP(), 437u);
+    if (::GetOEMCP() != 437)
         return;
     const auto restarter = platform::CreateRestarter();
     CHECK_EQ(check, restarter->ScriptName(), std::string("start.bat"));
@@ -508,16 +508,16 @@ void RestartScriptInAnsiCodePage(Check& check) {
     const auto western = restarter->ScriptFor("C:\\Users\\Jos\xC3\xA9\\Zentaro.exe");
     CHECK(check, western.has_value());
     if (western)
-        CHECK_EQ(check, *western, head + "\"C:\\Users\\Jos\xE9\\Zentaro.exe\"\r\n");
+        CHECK_EQ(check, *western, head + "\"C:\\Users\\Jos\x82\\Zentaro.exe\"\r\n");
     CHECK(check, !restarter->ScriptFor("C:\\Users\\\xE5\xA4\xAA\xE9\x83\x8E\\Zentaro.exe"));
 }
 
 // The script ScriptFor writes, run by RunScript, starts a stand-in batch file
-// from a folder whose name has a blank, "&" and "%"; the stand-in notes its
-// working folder.
+// from a folder whose name has a blank, "&", "%" and a letter beyond ASCII; the
+// stand-in notes its working folder.
 void RestartScriptRuns(Check& check) {
     TemporaryFolder folder;
-    const fs::path programFolder = folder.path() / "stand in & 100%";
+    const fs::path programFolder = folder.path() / fs::path(u8"stand in & 100% \u00e9");
     const fs::path dataFolder = folder.path() / "data folder";
     fs::create_directories(programFolder);
     fs::create_directories(dataFolder);
@@ -525,7 +525,7 @@ void RestartScriptRuns(Check& check) {
         << "@ECHO OFF\r\ncd > marker.txt\r\n";
 
     const auto restarter = platform::CreateRestarter();
-    const std::string standIn = folder.utf8() + "\\stand in & 100%\\stand-in.bat";
+    const std::string standIn = folder.utf8() + "\\stand in & 100% \xC3\xA9\\stand-in.bat";
     const auto script = restarter->ScriptFor(standIn);
     CHECK(check, script.has_value());
     if (!script)
@@ -685,7 +685,7 @@ int main(int argc, char** argv) {
             {"console_when_piped", ConsoleWhenPiped},
             {"machine_state", MachineState},
             {"text_in_code_pages", TextInCodePages},
-            {"restart_script_in_ansi_code_page", RestartScriptInAnsiCodePage},
+            {"restart_script_in_ansi_code_page", RestartScriptInOemCodePage},
             {"restart_script_runs", RestartScriptRuns},
             {"user_locale", UserLocale},
             {"os_facts_from_wine", OsFactsFromWine},

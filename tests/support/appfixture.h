@@ -136,6 +136,7 @@ struct Fixture {
         env.systemInfo = std::make_shared<FakeSystemInfo>(processors);
         env.clockSpeed = std::make_shared<ScriptedClockSpeed>(samples);
         env.opener = opener;
+        env.textViewer = opener;
         env.serverHost = "help.example";
         env.xHost = "x.example";
         env.facebookHost = "fb.example";

@@ -48,16 +48,14 @@ class WindowsRestarter final : public Restarter {
 public:
     std::string ScriptName() const override { return "start.bat"; }
 
-    // The path is written in the ANSI code page. A path that code page cannot
-    // spell gives no script: a batch file cannot start a path its code page
-    // cannot spell, and would start another name or none. No double-byte code
-    // page has '"' or '%' as the second byte of a character, so the batch
+    // The path is written in the OEM code page, the one cmd reads a batch file
+    // in (its console's, unless the user chose another). A path that code page
+    // cannot spell gives no script: a batch file cannot start a path its code
+    // page cannot spell, and would start another name or none. No double-byte
+    // code page has '"' or '%' as the second byte of a character, so the batch
     // writer's look at single bytes holds for them too.
-    // Known limit: cmd reads the file in its console's code page, the OEM one
-    // unless the user chose another, so a letter the two place differently
-    // ("é" in 1252 and 437) still names another file.
     std::optional<std::string> ScriptFor(const std::string& executable) const override {
-        const auto path = windows_impl::InCodePage(executable, ::GetACP());
+        const auto path = windows_impl::InCodePage(executable, ::GetOEMCP());
         if (!path)
             return std::nullopt;
         // Without an answer from the kernel: the program needs Windows 7 or
