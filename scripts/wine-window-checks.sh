@@ -33,7 +33,9 @@ expect "the installed folder: the programs, four Qt libraries, three plugins, th
 expect "the installed folder: the language files" \
   diff -q <(cd "$root/languages" && ls | grep -v CMakeLists.txt) <(ls "$program/Languages")
 gui_subsystem() {
-  x86_64-w64-mingw32-objdump -p "$program/zentaro.exe" | grep -Eq '^Subsystem\s+0+2\s'
+  local headers
+  headers="$(x86_64-w64-mingw32-objdump -p "$program/zentaro.exe")"
+  grep -Eq '^Subsystem\s+0+2\s' <<<"$headers"
 }
 expect "zentaro.exe is a window program (GUI subsystem)" gui_subsystem
 win "$windows/tests/version_strings.exe" "$(winpath "$program/zentaro.exe")" >"$scratch/version-gui.txt"
@@ -47,6 +49,9 @@ xvfb_pid=$!
 read -r -t 30 display_number <&"$display_fd" || { fail "Xvfb did not start"; return 0; }
 exec {display_fd}>&-
 export DISPLAY=":$display_number"
+# Wine's desktop process, started with the prefix and no display, would keep
+# every window of the session off the X server: a new session starts here.
+timeout 30 wineserver -k >/dev/null 2>&1 || true
 stop_display() { kill "$xvfb_pid" 2>/dev/null || true; }
 trap 'stop_display; cleanup' EXIT
 # No server of the maker is contacted: the update check meets a closed port.
@@ -109,8 +114,11 @@ registry_value() { # KEY NAME: the value's data, empty when missing
   timeout 60 wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
     sed -n "s/^    $2    REG_[A-Z]*    //p"
 }
+# With ZENTARO_SHOTS=folder, pictures of the screen at the steps that click.
+shot() { [ -z "${ZENTARO_SHOTS:-}" ] || import -window root "$ZENTARO_SHOTS/$1.png" 2>/dev/null || true; }
 start_program() {
   (cd "$program" && exec timeout 600 wine zentaro.exe >/dev/null 2>&1) &
+  disown
 }
 
 echo "== The window program under Wine on X display $DISPLAY"
@@ -194,6 +202,7 @@ echo "== A language change restarts the program in that language"
 main_window="$(windows_titled "$title" | tail -n 1)"
 click "$main_window" 104 7    # Help
 sleep 1
+shot help-menu
 xdotool mousemove --window "$main_window" 160 95 click 1 2>/dev/null   # Language...
 language_window="$(wait_for_window Language 30 || true)"
 if [ -z "$language_window" ]; then
@@ -204,7 +213,16 @@ else
   xdotool type --delay 50 German 2>/dev/null
   xdotool key Return 2>/dev/null
   sleep 0.5
+  shot language-chosen
   click "$language_window" 523 208  # OK
+  # "Restart Application?": Yes is the default button.
+  confirmation="$(wait_for_window Confirmation 30 || true)"
+  expect "the program asks before it restarts" test -n "$confirmation"
+  if [ -n "$confirmation" ]; then
+    xdotool mousemove --window "$confirmation" 100 20 click 1 2>/dev/null
+    xdotool key Return 2>/dev/null
+  fi
+  shot after-yes
   deadline=$((SECONDS + 60))
   while [ -n "$(windows_titled "$title" | grep -x "$main_window")" ] && [ "$SECONDS" -lt "$deadline" ]; do
     sleep 0.5
@@ -212,7 +230,12 @@ else
   expect "the program ends for the restart" test -z "$(windows_titled "$title" | grep -x "$main_window")"
   expect "start.bat written into the program's folder (CR LF, the program's path)" \
     grep -aqF "zentaro.exe"$'"\r' "$program/start.bat"
-  restarted="$(wait_for_window "$title" 120 || true)"
+  restarted=""
+  deadline=$((SECONDS + 120))
+  while [ -z "$restarted" ] && [ "$SECONDS" -lt "$deadline" ]; do
+    restarted="$(windows_titled "$title" | grep -vx "$main_window" | tail -n 1 || true)"
+    sleep 0.5
+  done
   expect "start.bat brings the program back" test -n "$restarted"
   expect "the language is kept in the settings: $(registry_value "$settings_key" Language)" \
     test "$(registry_value "$settings_key" Language)" = German.lang.txt
@@ -221,7 +244,7 @@ else
     sleep 1
     xdotool mousemove --window "$restarted" 160 95 click 1 2>/dev/null
     expect "the restarted program speaks German: its language window is \"Sprache\"" \
-      wait_for_window Sprache 30
+      eval 'wait_for_window Sprache 30 >/dev/null'
   fi
 fi
 
