@@ -18,6 +18,9 @@ QFont Tahoma(int pixels, bool bold) {
     QFont font(QStringLiteral("Tahoma"));
     font.setPixelSize(pixels);
     font.setBold(bold);
+    // Full hinting snaps this face's thin stems to nothing at the windows'
+    // 11 pixels on some renderers; vertical hinting keeps them crisp and whole.
+    font.setHintingPreference(QFont::PreferVerticalHinting);
     return font;
 }
 
