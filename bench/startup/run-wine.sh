@@ -26,8 +26,9 @@
 # svchost.exe), which the prefix's creation and one uncounted run of each
 # program bring up. Resident memory is the sum of VmRSS over the Linux
 # processes of this prefix that are the .exe (by /proc/PID/comm or the first
-# word of the command line), read after the window has settled; Wine's own
-# processes at that moment are shown apart.
+# word of the command line), read after the window has settled, with its part
+# not backed by files (RssAnon): most of the rest is Wine's and Qt's DLLs,
+# shared with other programs. Wine's own processes are shown apart.
 #
 # Exit status 0 when measured, 2 on a usage or set-up error.
 set -euo pipefail
@@ -137,7 +138,6 @@ export DISPLAY="$DISPLAY_NAME"
 timeout 30 wineserver -p >/dev/null 2>&1 || { echo "wineserver did not start" >&2; exit 2; }
 
 LOG="$WORK/programs.log" # the programs' own messages, shown only on failure
-PAGE_KIB=$(($(getconf PAGESIZE) / 1024))
 
 # The processes of this prefix, one "<pid> <name>" a line: the name is the
 # command's first word without its folders, or /proc/PID/comm when that is empty.
@@ -156,30 +156,32 @@ prefix_processes() {
   done
 }
 
-# Resident memory of a process in KiB (0 when it has gone).
-rss_kib() {
-  local rss
-  rss="$(awk '/^VmRSS:/ { print $2 }' "/proc/$1/status" 2>/dev/null)" || true
-  echo "${rss:-0}"
+# A field of /proc/PID/status in KiB, $2 being VmRSS or RssAnon (0 when the
+# process has gone).
+status_kib() {
+  local kib
+  kib="$(awk -v f="$2:" '$1 == f { print $2 }' "/proc/$1/status" 2>/dev/null)" || true
+  echo "${kib:-0}"
 }
 
-# Prints "<KiB of the program> <KiB of Wine's own processes> <program processes>"
-# for the program $1 (an .exe name). comm holds at most 15 characters, hence the
+# Prints "<KiB of the program> <KiB of Wine's own processes> <program processes>
+# <KiB of the program not backed by files>" for the program $1 (an .exe name). comm holds at most 15 characters, hence the
 # comparison of a prefix of the name as well.
 memory_of() {
-  local exe="${1,,}" pid first comm program=0 wine=0 count=0 kib
+  local exe="${1,,}" pid first comm program=0 wine=0 count=0 anon=0 kib
   while read -r pid first comm; do
     first="${first,,}"
     comm="${comm,,}"
-    kib="$(rss_kib "$pid")"
+    kib="$(status_kib "$pid" VmRSS)"
     if [ "$first" = "$exe" ] || [ "$comm" = "${exe:0:15}" ]; then
       program=$((program + kib))
       count=$((count + 1))
+      anon=$((anon + $(status_kib "$pid" RssAnon)))
     elif [[ "$first" == *.exe || "$comm" == wine* ]]; then
       wine=$((wine + kib))
     fi
   done < <(prefix_processes)
-  echo "$program $wine $count"
+  echo "$program $wine $count $anon"
 }
 
 # Waits (at most 15 s) until no process of the prefix but the services and the
@@ -194,7 +196,7 @@ wait_for_quiet() {
   echo "NOTE   still running after the program ended: $(awk '{ print $3 }' <<<"$busy" | tr '\n' ' ')" >&2
 }
 
-# One run: "<ms> <pid> <window> <size> <program KiB> <Wine KiB> <processes>".
+# One run: "<ms> <pid> <window> <size>", then what memory_of prints.
 # Now and then Wine loses a process at its start; such a run is made once more,
 # and says so.
 run_once() {
@@ -249,10 +251,10 @@ echo "Window size $SIZE; $RUNS runs each, alternating; memory ${SETTLE} s after 
 for i in $(seq "$RUNS"); do
   line="$(run_once zentaro.exe)"
   echo "$line" >>"$WORK/zentaro"
-  read -r zms _ _ _ zkib _ zcount <<<"$line"
+  read -r zms _ _ _ zkib _ zcount _ <<<"$line"
   line="$(run_once barewindow.exe "$SIZE")"
   echo "$line" >>"$WORK/bare"
-  read -r bms _ _ _ bkib _ bcount <<<"$line"
+  read -r bms _ _ _ bkib _ bcount _ <<<"$line"
   printf '  run %2d: zentaro.exe %8.1f ms %7.1f MiB (%d process) | barewindow.exe %8.1f ms %7.1f MiB (%d process)\n' \
     "$i" "$zms" "$(awk -v k="$zkib" 'BEGIN { print k / 1024 }')" "$zcount" \
     "$bms" "$(awk -v k="$bkib" 'BEGIN { print k / 1024 }')" "$bcount"
@@ -263,6 +265,8 @@ read -r ZS_MED ZS_MIN ZS_MAX < <(column_stats "$WORK/zentaro" 1)
 read -r BS_MED BS_MIN BS_MAX < <(column_stats "$WORK/bare" 1)
 read -r ZR_MED ZR_MIN ZR_MAX < <(column_stats "$WORK/zentaro" 5)
 read -r BR_MED BR_MIN BR_MAX < <(column_stats "$WORK/bare" 5)
+read -r ZA_MED _ _ < <(column_stats "$WORK/zentaro" 8)
+read -r BA_MED _ _ < <(column_stats "$WORK/bare" 8)
 read -r ZW_MED _ _ < <(column_stats "$WORK/zentaro" 6)
 read -r BW_MED _ _ < <(column_stats "$WORK/bare" 6)
 
@@ -270,14 +274,15 @@ awk -v zs="$ZS_MED" -v zsl="$ZS_MIN" -v zsh="$ZS_MAX" \
   -v bs="$BS_MED" -v bsl="$BS_MIN" -v bsh="$BS_MAX" \
   -v zr="$ZR_MED" -v zrl="$ZR_MIN" -v zrh="$ZR_MAX" \
   -v br="$BR_MED" -v brl="$BR_MIN" -v brh="$BR_MAX" \
-  -v zw="$ZW_MED" -v bw="$BW_MED" -v page="$PAGE_KIB" '
+  -v za="$ZA_MED" -v ba="$BA_MED" -v zw="$ZW_MED" -v bw="$BW_MED" '
 BEGIN {
   printf "\n%-30s %24s %24s %8s\n", "median [min-max]", "zentaro.exe", "barewindow.exe", "ratio"
   printf "%-30s %8.1f [%6.1f-%6.1f] %8.1f [%6.1f-%6.1f] %8.2f\n", "first window, ms",
          zs, zsl, zsh, bs, bsl, bsh, zs / bs
   printf "%-30s %8.1f [%6.1f-%6.1f] %8.1f [%6.1f-%6.1f] %8.2f\n", "resident memory, MiB",
          zr / 1024, zrl / 1024, zrh / 1024, br / 1024, brl / 1024, brh / 1024, zr / br
-  printf "%-30s %24.1f %24.1f\n", "  Wine'"'"'s own processes, MiB", zw / 1024, bw / 1024
+  printf "%-30s %24.1f %24.1f %8.2f\n", "  not backed by files, MiB", za / 1024, ba / 1024, za / ba
+  printf "%-30s %24.1f %24.1f\n", "Wine'"'"'s own processes, MiB", zw / 1024, bw / 1024
   printf "(Under Wine, for information; the first window counts Wine'"'"'s start of each process,\n"
   printf " not the wineserver'"'"'s; resident memory includes the shared DLL pages mapped.)\n"
 }'
