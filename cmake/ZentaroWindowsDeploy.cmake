@@ -51,4 +51,13 @@ function(zentaro_deploy_qt target)
         install(FILES $<TARGET_FILE:${plugin}> DESTINATION ${CMAKE_INSTALL_BINDIR}/${folder})
     endwhile()
     add_custom_command(TARGET ${target} POST_BUILD ${commands} VERBATIM)
+    # "cmake --install --strip" strips the programs; the libraries beside them
+    # are stripped the same way (the MinGW runtime's carry debugging information).
+    install(CODE "
+        if(CMAKE_INSTALL_DO_STRIP)
+            file(GLOB_RECURSE dlls \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/*.dll\")
+            foreach(dll IN LISTS dlls)
+                execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded \"\${dll}\")
+            endforeach()
+        endif()")
 endfunction()

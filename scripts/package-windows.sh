@@ -24,7 +24,7 @@
 #   - checks the silent installation: every staged file, the same bytes, in
 #     C:\Program Files\KESTRIX\Zentaro, the uninstall entry in the 64-bit
 #     registry with its values, the Start-menu shortcut, zentaro-cli.exe
-#     --version;
+#     --version, and zentaro.exe showing its window on an X server of its own;
 #   - uninstalls silently, as the system would, with a restart script and the
 #     user's settings planted: nothing installed is left, the settings are.
 # Every Wine call has a time limit. Exit status 0 when everything passed.
@@ -49,7 +49,7 @@ done
 # icon tools to read the installer's icon back.
 ZENTARO_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 nsis)
 if [ "$check" = 1 ]; then
-  ZENTARO_PACKAGES+=(wine64 wine icoutils)
+  ZENTARO_PACKAGES+=(wine64 wine icoutils xvfb xdotool)
 fi
 zentaro_install_deps
 
@@ -487,6 +487,36 @@ fi
 cli_version="$(win "$installed/zentaro-cli.exe" --version 2>&1 || true)"
 expect "installed zentaro-cli.exe --version: $cli_version" \
   test "$cli_version" = "KESTRIX - Zentaro $(cut -d. -f1-2 <<<"$version")"
+
+# The installed window program starts and shows its window, on an X server of
+# its own; Wine's session starts again with the display and ends after it.
+if [ -f "$installed/zentaro.exe" ]; then
+  exec {display_fd}<> <(:)
+  Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  if read -r -t 30 display_number <&"$display_fd"; then
+    timeout 30 wineserver -k >/dev/null 2>&1 || true
+    (cd "$installed" && DISPLAY=":$display_number" ZENTARO_SERVER_HOST=127.0.0.1:9 \
+      exec timeout 300 wine zentaro.exe >/dev/null 2>&1) &
+    disown
+    shows_window() {
+      local deadline=$((SECONDS + 120))
+      while [ "$SECONDS" -lt "$deadline" ]; do
+        if [ -n "$(DISPLAY=":$display_number" xdotool search --onlyvisible --name '^KESTRIX - Zentaro$' 2>/dev/null || true)" ]; then
+          return 0
+        fi
+        sleep 0.5
+      done
+      return 1
+    }
+    expect "the installed zentaro.exe starts and shows its window" shows_window
+    timeout 30 wineserver -k >/dev/null 2>&1 || true
+  else
+    fail "Xvfb did not start"
+  fi
+  exec {display_fd}>&-
+  kill "$xvfb_pid" 2>/dev/null || true
+fi
 
 installed_kib="$(du -s -k --apparent-size "$installed" | cut -f1)"
 installed_files="$(find "$installed" -type f | wc -l)"
