@@ -23,7 +23,8 @@ if [ "${1:-}" = "--print" ]; then
   echo "$prefix"
   exit 0
 fi
-if [ -f "$marker" ]; then
+# A cache from before the PCRE2 sources were kept is completed below.
+if [ -f "$marker" ] && [ -f "$prefix/3rdparty/pcre2/src/pcre2.h" ]; then
   echo "Qt $qt_version for Windows is already built in $prefix"
   exit 0
 fi
