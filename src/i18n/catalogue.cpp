@@ -220,7 +220,8 @@ QString DefaultLanguagesFolder() {
     const std::string folder = platform::ExecutableFolder();
     if (folder.empty())
         return {}; // unknown: no folder, so English
-    return QString::fromStdString(platform::ShippedPath(folder, "Languages", platform::ShippedKind::Folder));
+    return QString::fromStdString(
+        platform::ShippedPath(folder, "Languages", platform::ShippedKind::Folder));
 }
 
 void LoadLanguage(const QString& FileName) {
