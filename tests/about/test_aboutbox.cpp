@@ -5,6 +5,7 @@
 #include "platform/shippedfiles.h"
 #include "support/find.h"
 #include "support/modaldriver.h"
+#include "support/oddfiles.h"
 #include "support/recordingopener.h"
 #include "support/userlanguage.h"
 
@@ -241,6 +242,9 @@ void TestAboutBox::license_data() {
 void TestAboutBox::license() {
     QFETCH(QString, made);
     QFETCH(bool, opened);
+    if (const char* why = zentaro::testing::SymbolicLinksMissing();
+        why && (made == "link" || made == "dangling"))
+        QSKIP(why);
     Fixture f;
     const QString path = f.dir.filePath("license.txt");
     if (made == "file") {
@@ -269,7 +273,8 @@ void TestAboutBox::license() {
         std::chrono::milliseconds(opened ? 300 : 10000));
     Find<QAction>(box, "LicensePrivacyPolicy1")->trigger();
     if (opened) {
-        QCOMPARE(f.opener->files, std::vector<std::string>{path.toStdString()});
+        QCOMPARE(f.opener->files,
+                 std::vector<std::string>{QDir::toNativeSeparators(path).toStdString()});
         QVERIFY(!driver.driven());
     } else {
         QVERIFY2(driver.ok(), driver.failure());
@@ -333,7 +338,8 @@ void TestAboutBox::licenseOfAnInstallation() {
         QVERIFY(f.opener->files.empty());
     } else {
         const QString path = opened == "beside" ? besidePath : sharedPath;
-        QCOMPARE(f.opener->files, std::vector<std::string>{path.toStdString()});
+        QCOMPARE(f.opener->files,
+                 std::vector<std::string>{QDir::toNativeSeparators(path).toStdString()});
         QVERIFY(!driver.driven());
     }
     box->close();

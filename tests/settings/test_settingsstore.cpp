@@ -119,6 +119,12 @@ void TestSettingsStore::fileThatIsNotTheStores() {
     QFETCH(QString, kind);
     QFETCH(QString, reason);
     using namespace zentaro::testing;
+    if (const char* why = SpecialFilesMissing();
+        why && (kind == "fifo" || kind == "fifo link" || kind == "null"))
+        QSKIP(why);
+    if (const char* why = SymbolicLinksMissing();
+        why && (kind == "fifo link" || kind == "null" || kind == "dangling" || kind == "other"))
+        QSKIP(why);
     QTemporaryDir dir;
     const QString file = dir.filePath("Zentaro.conf");
     const QString other = dir.filePath("other.txt");
@@ -167,7 +173,8 @@ void TestSettingsStore::fileThatIsNotTheStores() {
     QCOMPARE(showUpdate, 1);
     QVERIFY(!wrote);
     QVERIFY2(store->reason().contains(reason), qPrintable(store->reason()));
-    QVERIFY2(store->reason().contains(file), qPrintable(store->reason()));
+    // The name as the system writes it (backslashes on Windows).
+    QVERIFY2(store->reason().contains(QDir::toNativeSeparators(file)), qPrintable(store->reason()));
 
     // Nothing was written: the name holds what it held, a link leads where it led.
     const QFileInfo after(file);
@@ -184,12 +191,15 @@ void TestSettingsStore::fileThatIsNotTheStores() {
         QDir(dir.path())
             .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
     QCOMPARE(entries.size(), kind == "fifo link" ? 3 : 2);
-    QVERIFY(QFileInfo("/dev/null").exists() && !QFileInfo("/dev/null").isFile());
+    if (!SpecialFilesMissing())
+        QVERIFY(QFileInfo("/dev/null").exists() && !QFileInfo("/dev/null").isFile());
 }
 
 // A dotfile manager's link to the real file: the file it leads to is replaced
 // (a new file renamed over it), the link stays, and nothing is left beside either.
 void TestSettingsStore::linkToARegularFileStaysALink() {
+    if (const char* why = zentaro::testing::SymbolicLinksMissing())
+        QSKIP(why);
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir("dotfiles"));
     const QString real = dir.filePath("dotfiles/Zentaro.conf");

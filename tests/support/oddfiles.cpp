@@ -4,22 +4,11 @@
 #include <QtGlobal>
 #include <atomic>
 #include <condition_variable>
-#include <fcntl.h>
 #include <future>
 #include <mutex>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 namespace zentaro::testing {
-
-bool MakeFifo(const QString& path) {
-    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
-}
-
-bool MakeDeviceLink(const QString& path, const QString& device) {
-    return QFile::link(device, path);
-}
 
 bool MakeSparseFile(const QString& path, qint64 size, const QByteArray& head) {
     QFile file(path);
@@ -29,18 +18,6 @@ bool MakeSparseFile(const QString& path, qint64 size, const QByteArray& head) {
         return false;
     return file.resize(size); // extending leaves a hole
 }
-
-namespace {
-// A writer that comes and goes: a reader waiting in open() gets through, and
-// its reads then end at once.
-void Release(const QStringList& fifos) {
-    for (const QString& fifo : fifos) {
-        const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
-        if (fd >= 0)
-            ::close(fd);
-    }
-}
-} // namespace
 
 bool FinishesInTime(const std::function<void()>& work, const QStringList& fifos,
                     std::chrono::milliseconds deadline) {
@@ -54,7 +31,7 @@ bool FinishesInTime(const std::function<void()>& work, const QStringList& fifos,
         while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
             if (std::chrono::steady_clock::now() > giveUp)
                 qFatal("a reader is still stuck after its files were released");
-            Release(fifos);
+            ReleaseFifos(fifos);
         }
     }
     runner.join();
@@ -78,25 +55,8 @@ FifoWatchdog::FifoWatchdog(QStringList fifos, std::chrono::milliseconds deadline
         state->fired = true;
         while (!state->stopping) {
             lock.unlock();
-            Release(fifos);
-            // A writer waiting in open() gets a reader, which takes all it writes
-            // (so that it never meets a closed pipe) until it closes.
-            for (const QString& fifo : fifos) {
-                const int fd = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
-                if (fd < 0)
-                    continue;
-                char buffer[4096];
-                for (int idle = 0; idle < 100;) {
-                    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-                    if (n == 0)
-                        break;
-                    if (n < 0) {
-                        ++idle;
-                        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                    }
-                }
-                ::close(fd);
-            }
+            ReleaseFifos(fifos);
+            DrainFifos(fifos);
             lock.lock();
             state->stop.wait_for(lock, std::chrono::milliseconds(50),
                                  [&] { return state->stopping; });

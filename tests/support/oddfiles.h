@@ -12,6 +12,13 @@
 
 namespace zentaro::testing {
 
+// Null where the system has FIFOs and links to devices; otherwise why it has
+// none, for QSKIP in the rows that need one.
+const char* SpecialFilesMissing();
+// Null where QFile::link makes a symbolic link; otherwise (Windows, where it
+// makes a shell shortcut, a file of its own) why the rows with links are skipped.
+const char* SymbolicLinksMissing();
+
 // A FIFO with no writer: a blocking open for reading waits forever.
 bool MakeFifo(const QString& path);
 
@@ -20,6 +27,13 @@ bool MakeDeviceLink(const QString& path, const QString& device = QStringLiteral(
 
 // A file of size bytes that takes no room on disk: head, then a hole of zeros.
 bool MakeSparseFile(const QString& path, qint64 size, const QByteArray& head = {});
+
+// A writer that comes and goes: a reader waiting in open() on one of the fifos
+// gets through, and its reads then end at once.
+void ReleaseFifos(const QStringList& fifos);
+// A reader that takes all a writer waiting in open() writes (so that it never
+// meets a closed pipe) until the writer closes.
+void DrainFifos(const QStringList& fifos);
 
 // Runs work on a thread of its own and waits up to deadline for it to end.
 // Past the deadline, a reader stuck on one of the fifos is set free by opening
