@@ -167,7 +167,8 @@ void TestAppForm::startState() {
     QCOMPARE(form.font().pixelSize(), 11);
     QCOMPARE(Find<QLabel>(form, "Label9")->font().pixelSize(), 16);
     // The program's folder is writable here: the data folder, nothing left behind.
-    QCOMPARE(QString::fromStdString(form.dataFolder()), f.dir.path() + "/");
+    QCOMPARE(QDir::fromNativeSeparators(QString::fromStdString(form.dataFolder())),
+             f.dir.path() + "/");
     QVERIFY(!QFileInfo::exists(f.dir.filePath("chk.tmp")));
 }
 
@@ -768,7 +769,7 @@ void TestAppForm::runAsAdministrator() {
     QVERIFY2(driver.ok(), driver.failure());
     QCOMPARE(question, QString("Restart Application with Administrator Privileges?"));
     if (restarted) {
-        QCOMPARE(f.elevation->started, std::vector<std::string>{ZENTARO_BIN_DIR "/zentaro"});
+        QCOMPARE(f.elevation->started, std::vector<std::string>{ZENTARO_BIN_DIR "/zentaro" ZENTARO_EXE_SUFFIX});
         // Still here while the system asks; gone once the new copy runs.
         QCOMPARE(form.isVisible(), pendingPolls > 0);
         QTRY_VERIFY_WITH_TIMEOUT(!form.isVisible(), 5000);
@@ -914,7 +915,10 @@ void TestAppForm::languageChoiceRestartsAndStays() {
         form.findChild<QAction*>("Language1")->trigger();
         QVERIFY2(chooser.ok(), chooser.failure());
         QVERIFY2(confirm.ok(), confirm.failure());
-        const std::string script = form.dataFolder() + "start.sh";
+        // As the system writes paths (backslashes on Windows).
+        const std::string script =
+            QDir::toNativeSeparators(QString::fromStdString(form.dataFolder() + "start.sh"))
+                .toStdString();
         QCOMPARE(f.restarter->scripts, std::vector<std::string>{script});
         QVERIFY(QFile::exists(QString::fromStdString(script)));
         QVERIFY(!form.isVisible()); // the program ended

@@ -112,7 +112,7 @@ struct Fixture {
     std::string cpuName = "Intel(R) Core(TM) i7-9700K CPU @ 3.60GHz";
     std::vector<int> samples{4190};
     std::uint32_t processors = 8;
-    std::string image = ZENTARO_BIN_DIR "/zentaro";
+    std::string image = ZENTARO_BIN_DIR "/zentaro" ZENTARO_EXE_SUFFIX;
     // 4,000,000 operations in the stopwatch's 100 ms: 40 million ops/sec, from
     // loops that take a few milliseconds.
     std::optional<std::uint64_t> operations = 4'000'000;
@@ -126,7 +126,7 @@ struct Fixture {
         app::AppEnvironment env;
         env.versions = platform::CreateVersionResource();
         env.executableImage = image;
-        env.executablePath = ZENTARO_BIN_DIR "/zentaro";
+        env.executablePath = ZENTARO_BIN_DIR "/zentaro" ZENTARO_EXE_SUFFIX;
         env.programFolder = dir.path().toStdString();
         env.dataFolders = platform::CreateDataFolders();
         env.elevation = elevation;
