@@ -148,7 +148,7 @@ void TestShellRules::dataFolderIsProgramFolderWhenWritable() {
     FoldersAt folders(roaming.path().toStdString());
     const std::string chosen =
         app::ChooseDataFolder(program.path().toStdString(), folders, "KESTRIX", "Zentaro");
-    QCOMPARE(QString::fromStdString(chosen), program.path() + "/");
+    QCOMPARE(QDir::fromNativeSeparators(QString::fromStdString(chosen)), program.path() + "/");
     QVERIFY(folders.created.empty());
     QCOMPARE(QDir(program.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList());
@@ -185,7 +185,8 @@ void TestShellRules::dataFolderFallsBackToRoamingFolder() {
         folders.system = programFolder.toStdString();
     const std::string chosen =
         app::ChooseDataFolder(programFolder.toStdString(), folders, "KESTRIX", "Zentaro");
-    QCOMPARE(QString::fromStdString(chosen), roaming.path() + "/KESTRIX/Zentaro/");
+    QCOMPARE(QDir::fromNativeSeparators(QString::fromStdString(chosen)),
+             roaming.path() + "/KESTRIX/Zentaro/");
     if (why == "system")
         QCOMPARE(QDir(programFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList());
@@ -203,7 +204,8 @@ void TestShellRules::noFoldersCreatedWithoutRoamingFolder() {
     FoldersAt folders("");
     const std::string chosen =
         app::ChooseDataFolder(program.path().toStdString(), folders, "KESTRIX", "Zentaro");
-    QCOMPARE(QString::fromStdString(chosen), QString("/KESTRIX/Zentaro/"));
+    QCOMPARE(QDir::fromNativeSeparators(QString::fromStdString(chosen)),
+             QString("/KESTRIX/Zentaro/"));
     QVERIFY(folders.created.empty());
 }
 
