@@ -206,6 +206,7 @@ fi
 
 echo "== A language change restarts the program in that language"
 main_window="$(windows_titled "$title" | tail -n 1)"
+old_pid="$(xdotool getwindowpid "$main_window" 2>/dev/null || true)"
 click "$main_window" 104 7    # Help
 sleep 1
 shot help-menu
@@ -229,17 +230,34 @@ else
     xdotool key Return 2>/dev/null
   fi
   shot after-yes
+  # Told apart by process: the X server may give a new client the window
+  # number an ended one had.
+  old_window_shown() {
+    local id
+    for id in $(windows_titled "$title"); do
+      [ "$(xdotool getwindowpid "$id" 2>/dev/null || true)" != "$old_pid" ] || return 0
+    done
+    return 1
+  }
   deadline=$((SECONDS + 60))
-  while [ -n "$(windows_titled "$title" | grep -x "$main_window")" ] && [ "$SECONDS" -lt "$deadline" ]; do
+  while [ -n "$old_pid" ] && old_window_shown && [ "$SECONDS" -lt "$deadline" ]; do
     sleep 0.5
   done
-  expect "the program ends for the restart" test -z "$(windows_titled "$title" | grep -x "$main_window")"
+  expect "the program's window closes for the restart" \
+    eval '[ -n "$old_pid" ] && ! old_window_shown'
+  # Seen under Wine after a session of runs, a second copy and Export: the
+  # process outlives its closed window. Reported, not failed, until understood.
+  if [ -n "$old_pid" ] && kill -0 "$old_pid" 2>/dev/null; then
+    echo "NOTE   the restarted program's old process ($old_pid) still runs after its window closed"
+  fi
   expect "start.bat written into the program's folder (CR LF, the program's path)" \
     grep -aqF "zentaro.exe"$'"\r' "$program/start.bat"
   restarted=""
   deadline=$((SECONDS + 120))
   while [ -z "$restarted" ] && [ "$SECONDS" -lt "$deadline" ]; do
-    restarted="$(windows_titled "$title" | grep -vx "$main_window" | tail -n 1 || true)"
+    for id in $(windows_titled "$title"); do
+      [ "$(xdotool getwindowpid "$id" 2>/dev/null || true)" = "$old_pid" ] || restarted="$id"
+    done
     sleep 0.5
   done
   expect "start.bat brings the program back" test -n "$restarted"
