@@ -769,7 +769,8 @@ void TestAppForm::runAsAdministrator() {
     QVERIFY2(driver.ok(), driver.failure());
     QCOMPARE(question, QString("Restart Application with Administrator Privileges?"));
     if (restarted) {
-        QCOMPARE(f.elevation->started, std::vector<std::string>{ZENTARO_BIN_DIR "/zentaro" ZENTARO_EXE_SUFFIX});
+        QCOMPARE(f.elevation->started,
+                 std::vector<std::string>{ZENTARO_BIN_DIR "/zentaro" ZENTARO_EXE_SUFFIX});
         // Still here while the system asks; gone once the new copy runs.
         QCOMPARE(form.isVisible(), pendingPolls > 0);
         QTRY_VERIFY_WITH_TIMEOUT(!form.isVisible(), 5000);
