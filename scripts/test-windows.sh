@@ -28,7 +28,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 ZENTARO_PACKAGES=(
   build-essential cmake ninja-build pkg-config libicu-dev nlohmann-json3-dev jq
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 wine
-  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev xvfb xdotool imagemagick x11-utils
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev xvfb xdotool imagemagick x11-utils
 )
 zentaro_install_deps
 
