@@ -1,10 +1,10 @@
 // The pictures as PNGs, drawn from the SVGs at build time at the sizes the
 // windows use (1x and 2x); any other size is scaled from the nearest larger one.
+#include "inkengine.h"
 #include "inkicon.h"
 #include "pictures.h"
 
 #include <QDir>
-#include <QIconEngine>
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
@@ -56,7 +56,7 @@ QImage Drawn(const std::vector<QImage>& images, QSize pixels, bool keepProportio
     return out;
 }
 
-class InkIconEngine final : public QIconEngine {
+class InkIconEngine final : public InkEngineBase {
 public:
     explicit InkIconEngine(std::vector<QImage> images) : images_(std::move(images)) {}
 
@@ -74,25 +74,7 @@ public:
         painter->drawImage(rect, image);
     }
 
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        return scaledPixmap(size, mode, state, 1.0);
-    }
-
-    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
-                         qreal scale) override {
-        QPixmap pixmap(size * scale);
-        pixmap.fill(Qt::transparent);
-        {
-            QPainter painter(&pixmap);
-            paint(&painter, QRect(QPoint(0, 0), pixmap.size()), mode, state);
-        }
-        pixmap.setDevicePixelRatio(scale);
-        return pixmap;
-    }
-
-    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
     QIconEngine* clone() const override { return new InkIconEngine(images_); }
-    QString key() const override { return QStringLiteral("zentaro-ink"); }
 
 private:
     std::vector<QImage> images_;

@@ -1,9 +1,9 @@
 // The pictures as SVG, drawn by Qt Svg at whatever size they are asked for.
+#include "inkengine.h"
 #include "inkicon.h"
 #include "pictures.h"
 
 #include <QFile>
-#include <QIconEngine>
 #include <QPainter>
 #include <QSvgRenderer>
 
@@ -11,7 +11,7 @@ namespace zentaro::assets {
 
 namespace {
 
-class InkIconEngine final : public QIconEngine {
+class InkIconEngine final : public InkEngineBase {
 public:
     explicit InkIconEngine(QByteArray svg) : svg_(std::move(svg)) {}
 
@@ -22,25 +22,7 @@ public:
         renderer.render(painter, rect);
     }
 
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        return scaledPixmap(size, mode, state, 1.0);
-    }
-
-    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
-                         qreal scale) override {
-        QPixmap pixmap(size * scale);
-        pixmap.fill(Qt::transparent);
-        {
-            QPainter painter(&pixmap);
-            paint(&painter, QRect(QPoint(0, 0), pixmap.size()), mode, state);
-        }
-        pixmap.setDevicePixelRatio(scale);
-        return pixmap;
-    }
-
-    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
     QIconEngine* clone() const override { return new InkIconEngine(svg_); }
-    QString key() const override { return QStringLiteral("zentaro-ink"); }
 
 private:
     QByteArray Inked(const QColor& ink) const {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <optional>
 #include <type_traits>
 #include <vector>
 #include <windows.h>
@@ -127,30 +128,32 @@ StringValue ReadStringValue(RegistryRoot root, const std::string& path, const st
         return {opened == ERROR_FILE_NOT_FOUND ? Status::Missing : Status::Failed, {}};
     const std::unique_ptr<std::remove_pointer_t<HKEY>, decltype(&::RegCloseKey)> closer(
         key, &::RegCloseKey);
+    // What a query's answer means when it ends the read; nothing when it may go on.
+    const auto ending = [](LSTATUS status, DWORD type) -> std::optional<Status> {
+        if (status == ERROR_FILE_NOT_FOUND)
+            return Status::Missing;
+        if (status != ERROR_SUCCESS)
+            return Status::Failed;
+        if (type != REG_SZ)
+            return Status::NotAString;
+        return std::nullopt;
+    };
     try {
         const std::wstring value = Wide(name);
         for (int attempt = 0; attempt < 4; ++attempt) {
             DWORD type = 0;
             DWORD size = 0;
             LSTATUS status = ::RegQueryValueExW(key, value.c_str(), nullptr, &type, nullptr, &size);
-            if (status == ERROR_FILE_NOT_FOUND)
-                return {Status::Missing, {}};
-            if (status != ERROR_SUCCESS)
-                return {Status::Failed, {}};
-            if (type != REG_SZ)
-                return {Status::NotAString, {}};
+            if (const auto end = ending(status, type))
+                return {*end, {}};
             std::vector<wchar_t> text(size / sizeof(wchar_t) + 1, L'\0');
             DWORD got = static_cast<DWORD>(text.size() * sizeof(wchar_t));
             status = ::RegQueryValueExW(key, value.c_str(), nullptr, &type,
                                         reinterpret_cast<BYTE*>(text.data()), &got);
             if (status == ERROR_MORE_DATA)
                 continue; // it grew in between: ask again
-            if (status == ERROR_FILE_NOT_FOUND)
-                return {Status::Missing, {}};
-            if (status != ERROR_SUCCESS)
-                return {Status::Failed, {}};
-            if (type != REG_SZ)
-                return {Status::NotAString, {}};
+            if (const auto end = ending(status, type))
+                return {*end, {}};
             std::wstring_view stored(text.data(), got / sizeof(wchar_t));
             if (const auto zero = stored.find(L'\0'); zero != std::wstring_view::npos)
                 stored = stored.substr(0, zero);
