@@ -662,6 +662,67 @@ void TextViewerRefusals(Check& check) {
     CHECK(check, !viewer->ShowTextFile("C:\\a\" \"C:\\b.txt"));
 }
 
+// ---- the end of the process
+
+// The probe's exit status and everything it wrote to standard output and
+// error, read through one pipe; nullopt when it could not be started or did
+// not end within 30 seconds.
+struct ProbeResult {
+    DWORD status = 0;
+    std::string output;
+};
+
+std::optional<ProbeResult> RunProbe(const std::string& arguments) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!::CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        return std::nullopt;
+    ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    std::wstring commandLine =
+        platform::windows_impl::Wide("\"" + Beside("endprocess_probe.exe") + "\" " + arguments);
+    PROCESS_INFORMATION process{};
+    const bool started = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                                          CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+    ::CloseHandle(writeEnd);
+    if (!started) {
+        ::CloseHandle(readEnd);
+        return std::nullopt;
+    }
+    ProbeResult result;
+    char buffer[256];
+    DWORD got = 0;
+    // The pipe ends when the probe's last handle to it closes, with its process.
+    while (::ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        result.output.append(buffer, got);
+    ::CloseHandle(readEnd);
+    const bool ended = ::WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0 &&
+                       ::GetExitCodeProcess(process.hProcess, &result.status);
+    if (!ended)
+        ::TerminateProcess(process.hProcess, 1);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return ended ? std::optional<ProbeResult>(result) : std::nullopt;
+}
+
+void ProcessEnd(Check& check) {
+    for (const int status : {0, 7}) {
+        const auto result = RunProbe(std::to_string(status));
+        CHECK(check, result.has_value());
+        if (!result)
+            continue;
+        CHECK_EQ(check, result->status, static_cast<DWORD>(status));
+        for (const char* text : {"printed by printf;", "printed by cout;", "printed by cerr;"})
+            CHECK(check, result->output.find(text) != std::string::npos);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -692,6 +753,7 @@ int main(int argc, char** argv) {
             {"machine_id_of_this_prefix", MachineIdOfThisPrefix},
             {"machine_id_of_every_shape", MachineIdOfEveryShape},
             {"text_viewer_refusals", TextViewerRefusals},
+            {"process_end", ProcessEnd},
         },
         argc, argv);
 }
