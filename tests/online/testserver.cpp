@@ -72,7 +72,7 @@ private:
                 socket_->setLocalCertificate(
                     QSslCertificate(ReadData(trusted ? "trusted.crt" : "untrusted.crt")));
                 socket_->setPrivateKey(
-                    QSslKey(ReadData(trusted ? "trusted.key" : "untrusted.key"), QSsl::Ec));
+                    QSslKey(ReadData(trusted ? "trusted.key" : "untrusted.key"), QSsl::Rsa));
                 request_.tls = true;
                 socket_->startServerEncryption();
                 return; // the request comes decrypted, with readyRead
