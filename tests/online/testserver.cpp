@@ -260,6 +260,13 @@ QByteArray TestServer::trustedCertificatePem() {
     return ReadData("trusted.crt");
 }
 
+const char* TestServer::tlsMissing() {
+    return ZENTARO_TEST_SERVES_TLS
+               ? nullptr
+               : "no TLS server under Wine: Qt's Schannel backend picks the server's "
+                 "certificate with CertFindChainInStore, a stub in Wine's crypt32";
+}
+
 void TestServer::incomingConnection(qintptr descriptor) {
     new Connection(*this, descriptor);
 }
