@@ -89,6 +89,11 @@ public:
     QString host() const;
     // The certificate a client must trust to accept the Trusted handshake (PEM).
     static QByteArray trustedCertificatePem();
+    // Null where this build's TLS backend can serve the handshake; otherwise why
+    // not, for QSKIP in the tests and rows whose point is an answer over HTTPS.
+    // There every TLS connection fails at the handshake, and a client that falls
+    // back to plain HTTP is answered there.
+    static const char* tlsMissing();
 
     Tls tls = Tls::Trusted;
     // The answer to each request; "OK" with status 200 unless set.
