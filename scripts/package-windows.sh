@@ -30,6 +30,7 @@
 # Every Wine call has a time limit. Exit status 0 when everything passed.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/wine-checks.sh"
 
 usage() { echo "usage: $0 [--check] [--icon FILE] [STAGE]" >&2; exit 2; }
 check=0
@@ -237,7 +238,6 @@ export WINEPREFIX="$scratch/prefix" WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" DISPLAY=""
 export LC_ALL=C.UTF-8
 
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
 # A Windows program with a time limit, its output with CR LF turned into LF, its
 # exit status returned. Wine now and then loses a process (it hangs or dies of a
 # signal): such a start, and only such a one, is made once more, and says so.
@@ -258,14 +258,6 @@ win() {
   return "$status"
 }
 
-passed=0
-failed=0
-pass() { passed=$((passed + 1)); echo "PASS   $1"; }
-fail() { failed=$((failed + 1)); echo "FAIL!  $1"; }
-expect() { # expect NAME COMMAND...: the command's success is the check
-  local name="$1"; shift
-  if "$@"; then pass "$name"; else fail "$name"; fi
-}
 
 drive_c="$WINEPREFIX/drive_c"
 installed="$drive_c/Program Files/KESTRIX/Zentaro"
@@ -449,7 +441,7 @@ if [ -n "$icon" ]; then
 fi
 
 entry="$(win reg query "$key" /reg:64 || true)"
-reg_value() { sed -n "s/^    $1    REG_[A-Z_]*    //p" <<<"$entry"; }
+reg_value() { reg_field "$1" <<<"$entry"; }
 if [ -f "$stage/zentaro.exe" ]; then icon_file="zentaro.exe"; else icon_file="Uninstall Zentaro.exe"; fi
 kib="$(find "$installed" -type f ! -name 'Uninstall Zentaro.exe' -printf '%s\n' |
   awk '{ s += $1 } END { printf "%d", (s + 1023) / 1024 }')"

@@ -24,6 +24,7 @@
 # Every Wine call has a time limit. Exit status 0 when everything passed.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/wine-checks.sh"
 
 ZENTARO_PACKAGES=(
   build-essential cmake ninja-build pkg-config libicu-dev nlohmann-json3-dev jq
@@ -63,8 +64,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A Linux path as Wine's drive Z: names it.
-winpath() { printf 'Z:%s' "${1//\//\\}"; }
 # A Windows program, with a time limit; its output with CR LF turned into LF,
 # its error output passed on, its exit status returned. Now and then Wine loses
 # a process here (about one start in 300): it hangs with the program's worker
@@ -90,14 +89,6 @@ win() {
   return "$status"
 }
 
-passed=0
-failed=0
-pass() { passed=$((passed + 1)); echo "PASS   $1"; }
-fail() { failed=$((failed + 1)); echo "FAIL!  $1"; }
-expect() { # expect NAME COMMAND...: the command's success is the check
-  local name="$1"; shift
-  if "$@"; then pass "$name"; else fail "$name"; fi
-}
 json() { jq -e "$@" >/dev/null; } # a JSON file meets a condition
 
 echo "== Preparing the Wine prefix in $WINEPREFIX"
@@ -111,9 +102,7 @@ timeout 60 wine reg import "$(winpath "$fixtures")" >/dev/null 2>&1
 # What Wine put into the first processor's key (from the processor itself).
 processor_key='HKLM\HARDWARE\DESCRIPTION\System\CentralProcessor\0'
 processor_values="$(win reg query "$processor_key")"
-reg_value() {
-  sed -n "s/^    $1    REG_[A-Z]*    //p" <<<"$processor_values"
-}
+reg_value() { reg_field "$1" <<<"$processor_values"; }
 cpu_name="$(reg_value ProcessorNameString)"
 base_mhz="$(( $(reg_value '~MHz') ))"
 hypervisor=0

@@ -1,6 +1,7 @@
 # The real window program under Wine, on an X server of its own: sourced by
 # scripts/test-windows.sh after its other checks, with its helpers (win, pass,
-# fail, expect, winpath) and variables (root, windows, scratch) in place.
+# fail, expect, winpath, reg_field) and variables (root, windows, scratch) in
+# place.
 #
 # Without a window manager an X window is exactly a Windows window's client
 # area, and the coordinates below are the client area's. Qt draws the menu bar
@@ -110,8 +111,7 @@ wait_for_change() {
   return 1
 }
 registry_value() { # KEY NAME: the value's data, empty when missing
-  timeout 60 wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
-    sed -n "s/^    $2    REG_[A-Z]*    //p"
+  timeout 60 wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | reg_field "$2"
 }
 # With ZENTARO_SHOTS=folder, pictures of the screen at the steps that click.
 shot() { [ -z "${ZENTARO_SHOTS:-}" ] || import -window root "$ZENTARO_SHOTS/$1.png" 2>/dev/null || true; }

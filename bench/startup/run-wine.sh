@@ -34,6 +34,7 @@
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/common.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 ROOT="$ZENTARO_ROOT"
 WINDOWS_BUILD="${ZENTARO_WINDOWS_BUILD_DIR:-$ROOT/build-windows}"
 BUILD="${ZENTARO_BUILD_DIR:-$ROOT/build}"
@@ -104,18 +105,8 @@ cmake --install "$WINDOWS_BUILD" --prefix "$PROGRAM" >"$WORK/install.log" 2>&1 |
 }
 cp "$WINDOWS_BUILD/barewindow.exe" "$PROGRAM/"
 
-# Xvfb picks a free display itself and writes its number to descriptor 3. It
-# starts before the prefix is named, so it is never taken for Wine's.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$WORK/display" \
-  >"$WORK/xvfb.log" 2>&1 &
-XVFB_PID=$!
-for _ in $(seq 100); do
-  [ -s "$WORK/display" ] && break
-  kill -0 "$XVFB_PID" 2>/dev/null || { cat "$WORK/xvfb.log" >&2; exit 2; }
-  sleep 0.1
-done
-[ -s "$WORK/display" ] || { echo "Xvfb did not start" >&2; exit 2; }
-DISPLAY_NAME=":$(head -n1 "$WORK/display")"
+# The X server starts before the prefix is named, so it is never taken for Wine's.
+start_xvfb
 
 # A prefix of our own; Wine's start-up asks for nothing and shows nothing.
 export WINEPREFIX="$WORK/prefix" WINEARCH=win64 WINEDEBUG=-all
@@ -133,7 +124,7 @@ fi
 # The desktop process, started with the prefix and no display, would keep the
 # windows off the X server: a new session starts, with the display.
 timeout 30 wineserver -k >/dev/null 2>&1 || true
-export DISPLAY="$DISPLAY_NAME"
+export DISPLAY="$XVFB_DISPLAY"
 # A wineserver that stays when the last program ends: its start is paid once.
 timeout 30 wineserver -p >/dev/null 2>&1 || { echo "wineserver did not start" >&2; exit 2; }
 
@@ -227,13 +218,6 @@ run_once() {
   echo "no window from wine $* within $TIMEOUT s:" >&2
   tail -n 20 "$LOG" >&2
   exit 2
-}
-
-# Median, minimum and maximum of the numbers on standard input.
-stats() {
-  sort -g | awk '{ v[NR] = $1 }
-    END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
-          printf "%s %s %s\n", m, v[1], v[NR] }'
 }
 
 echo "Display $DISPLAY (Xvfb 1024x768, 96 DPI), $(nproc) logical processors; load: $(cut -d' ' -f1-3 /proc/loadavg)"

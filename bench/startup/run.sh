@@ -16,6 +16,7 @@
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/common.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 ROOT="$ZENTARO_ROOT"
 BUILD="${ZENTARO_BUILD_DIR:-$ROOT/build}"
 START_RUNS=15
@@ -71,18 +72,8 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# Xvfb picks a free display itself and writes its number to descriptor 3.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -dpi 96 -nolisten tcp 3>"$WORK/display" \
-  >"$WORK/xvfb.log" 2>&1 &
-XVFB_PID=$!
-for _ in $(seq 100); do
-  [ -s "$WORK/display" ] && break
-  kill -0 "$XVFB_PID" 2>/dev/null || { cat "$WORK/xvfb.log" >&2; exit 2; }
-  sleep 0.1
-done
-[ -s "$WORK/display" ] || { echo "Xvfb did not start" >&2; exit 2; }
-DISPLAY=":$(head -n1 "$WORK/display")"
-export DISPLAY
+start_xvfb
+export DISPLAY="$XVFB_DISPLAY"
 
 # The same surroundings for both programs and every run.
 mkdir -m 700 "$WORK/runtime" "$WORK/config"
@@ -154,13 +145,6 @@ idle_cost() {
   awk -v r="$rss" -v t="$((t1 - t0))" -v n="$((n1 - n0))" -v x="$((x1 - x0))" \
     -v hz="$TICKS" -v s="$IDLE" \
     'BEGIN { printf "%d %.4f %.4f %.4f\n", r, t / hz / s * 100, n / 1e9 / s * 100, x / 1e9 / s * 100 }'
-}
-
-# Median, minimum and maximum of the numbers on standard input.
-stats() {
-  sort -g | awk '{ v[NR] = $1 }
-    END { m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
-          printf "%s %s %s\n", m, v[1], v[NR] }'
 }
 
 echo "Display $DISPLAY (Xvfb 1024x768, 96 DPI), $(nproc) logical processors; load: $(cut -d' ' -f1-3 /proc/loadavg)"

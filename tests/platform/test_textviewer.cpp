@@ -1,34 +1,14 @@
 // The text viewer on Linux hands the file to the desktop's opener, path as given,
 // and says what the opener said.
 #include "platform/textviewer.h"
+#include "support/recordingopener.h"
 
 #include <QTest>
 #include <memory>
 #include <string>
 #include <vector>
 
-namespace {
-
-// Notes every request and answers as told; opening addresses is not its business.
-class RecordingOpener final : public zentaro::platform::Opener {
-public:
-    explicit RecordingOpener(bool answer) : answer_(answer) {}
-    bool OpenUrl(const std::string& url) override {
-        urls.push_back(url);
-        return answer_;
-    }
-    bool OpenFile(const std::string& path) override {
-        files.push_back(path);
-        return answer_;
-    }
-    std::vector<std::string> urls;
-    std::vector<std::string> files;
-
-private:
-    bool answer_;
-};
-
-} // namespace
+using zentaro::testing::RecordingOpener;
 
 class TestTextViewer : public QObject {
     Q_OBJECT
@@ -52,7 +32,8 @@ void TestTextViewer::handsTheFileToTheOpener_data() {
 void TestTextViewer::handsTheFileToTheOpener() {
     QFETCH(QByteArray, path);
     QFETCH(bool, answer);
-    const auto opener = std::make_shared<RecordingOpener>(answer);
+    const auto opener = std::make_shared<RecordingOpener>();
+    opener->answer = answer;
     const auto viewer = zentaro::platform::CreateTextViewer(opener);
     QCOMPARE(viewer->ShowTextFile(path.toStdString()), answer);
     QCOMPARE(opener->files, std::vector<std::string>{path.toStdString()});

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <memory>
 #include <new>
-#include <optional>
 #include <type_traits>
 #include <vector>
 #include <windows.h>
@@ -31,6 +30,56 @@ namespace {
                         "': " + SystemErrorText(static_cast<unsigned long>(status)));
 }
 
+// One string value of an open key, with the system's answer that ended the
+// read. The text is read whole even when the value grows between the size
+// query and the read, and ends at its first zero character; an expandable
+// string counts as a string only when `expandable`, and is not expanded.
+struct QueriedString {
+    StringValue value;
+    LSTATUS status = ERROR_SUCCESS;
+};
+
+QueriedString QueryString(HKEY key, const std::wstring& name, bool expandable) {
+    using Status = StringValue::Status;
+    const auto failure = [](LSTATUS status) {
+        return QueriedString{
+            {status == ERROR_FILE_NOT_FOUND ? Status::Missing : Status::Failed, {}}, status};
+    };
+    const auto isString = [expandable](DWORD type) {
+        return type == REG_SZ || (expandable && type == REG_EXPAND_SZ);
+    };
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD type = 0;
+        DWORD size = 0;
+        LSTATUS status = ::RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size);
+        if (status != ERROR_SUCCESS)
+            return failure(status);
+        if (!isString(type))
+            return {{Status::NotAString, {}}, status};
+        std::vector<wchar_t> text(size / sizeof(wchar_t) + 1, L'\0');
+        DWORD got = size;
+        status = ::RegQueryValueExW(key, name.c_str(), nullptr, &type,
+                                    reinterpret_cast<BYTE*>(text.data()), &got);
+        if (status == ERROR_MORE_DATA)
+            continue; // it grew in between: ask again
+        if (status != ERROR_SUCCESS)
+            return failure(status);
+        if (!isString(type))
+            return {{Status::NotAString, {}}, status};
+        std::wstring_view stored(text.data(), got / sizeof(wchar_t));
+        if (const auto zero = stored.find(L'\0'); zero != std::wstring_view::npos)
+            stored = stored.substr(0, zero);
+        return {{Status::Found, Utf8(stored)}, status};
+    }
+    return failure(ERROR_MORE_DATA);
+}
+
+// A leading backslash marks a path as absolute; the system wants none.
+std::string RelativePath(const std::string& path) {
+    const std::size_t start = path.find_first_not_of('\\');
+    return start == std::string::npos ? std::string() : path.substr(start);
+}
+
 class WindowsRegistryKey final : public RegistryKey {
 public:
     explicit WindowsRegistryKey(HKEY key) : key_(key) {}
@@ -47,31 +96,17 @@ public:
     // The text as stored, up to its first zero character; an expandable
     // string is not expanded.
     std::string ReadString(const std::string& name) const override {
-        const std::wstring wide = Wide(name);
-        for (int attempt = 0; attempt < 4; ++attempt) {
-            DWORD type = 0;
-            DWORD size = 0;
-            LSTATUS status = ::RegQueryValueExW(key_, wide.c_str(), nullptr, &type, nullptr, &size);
-            if (status != ERROR_SUCCESS)
-                NoData(name, status);
-            if (type != REG_SZ && type != REG_EXPAND_SZ)
-                WrongType(name);
-            std::vector<wchar_t> text(size / sizeof(wchar_t) + 1, L'\0');
-            DWORD got = size;
-            status = ::RegQueryValueExW(key_, wide.c_str(), nullptr, &type,
-                                        reinterpret_cast<BYTE*>(text.data()), &got);
-            if (status == ERROR_MORE_DATA)
-                continue; // it grew in between: ask again
-            if (status != ERROR_SUCCESS)
-                NoData(name, status);
-            if (type != REG_SZ && type != REG_EXPAND_SZ)
-                WrongType(name);
-            std::wstring_view stored(text.data(), got / sizeof(wchar_t));
-            if (const auto zero = stored.find(L'\0'); zero != std::wstring_view::npos)
-                stored = stored.substr(0, zero);
-            return Utf8(stored);
+        QueriedString read = QueryString(key_, Wide(name), true);
+        switch (read.value.status) {
+        case StringValue::Status::Found:
+            return std::move(read.value.text);
+        case StringValue::Status::NotAString:
+            WrongType(name);
+        case StringValue::Status::Missing:
+        case StringValue::Status::Failed:
+            break;
         }
-        NoData(name, ERROR_MORE_DATA);
+        NoData(name, read.status);
     }
 
     std::uint32_t ReadInteger(const std::string& name) const override {
@@ -100,10 +135,7 @@ private:
 
 std::unique_ptr<RegistryKey> WindowsRegistry::OpenKeyReadOnly(RegistryRoot root,
                                                               const std::string& path) {
-    // A leading backslash marks the path as absolute; the system wants none.
-    std::string relative = path;
-    while (!relative.empty() && relative.front() == '\\')
-        relative.erase(relative.begin());
+    std::string relative = RelativePath(path);
     HKEY base = root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     if (!standIn_.empty()) {
         base = HKEY_CURRENT_USER;
@@ -117,51 +149,19 @@ std::unique_ptr<RegistryKey> WindowsRegistry::OpenKeyReadOnly(RegistryRoot root,
 
 StringValue ReadStringValue(RegistryRoot root, const std::string& path, const std::string& name) {
     using Status = StringValue::Status;
-    std::string relative = path;
-    while (!relative.empty() && relative.front() == '\\')
-        relative.erase(relative.begin());
     HKEY key = nullptr;
-    const LSTATUS opened =
-        ::RegOpenKeyExW(root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
-                        Wide(relative).c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key);
+    const LSTATUS opened = ::RegOpenKeyExW(
+        root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
+        Wide(RelativePath(path)).c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key);
     if (opened != ERROR_SUCCESS)
         return {opened == ERROR_FILE_NOT_FOUND ? Status::Missing : Status::Failed, {}};
     const std::unique_ptr<std::remove_pointer_t<HKEY>, decltype(&::RegCloseKey)> closer(
         key, &::RegCloseKey);
-    // What a query's answer means when it ends the read; nothing when it may go on.
-    const auto ending = [](LSTATUS status, DWORD type) -> std::optional<Status> {
-        if (status == ERROR_FILE_NOT_FOUND)
-            return Status::Missing;
-        if (status != ERROR_SUCCESS)
-            return Status::Failed;
-        if (type != REG_SZ)
-            return Status::NotAString;
-        return std::nullopt;
-    };
     try {
-        const std::wstring value = Wide(name);
-        for (int attempt = 0; attempt < 4; ++attempt) {
-            DWORD type = 0;
-            DWORD size = 0;
-            LSTATUS status = ::RegQueryValueExW(key, value.c_str(), nullptr, &type, nullptr, &size);
-            if (const auto end = ending(status, type))
-                return {*end, {}};
-            std::vector<wchar_t> text(size / sizeof(wchar_t) + 1, L'\0');
-            DWORD got = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-            status = ::RegQueryValueExW(key, value.c_str(), nullptr, &type,
-                                        reinterpret_cast<BYTE*>(text.data()), &got);
-            if (status == ERROR_MORE_DATA)
-                continue; // it grew in between: ask again
-            if (const auto end = ending(status, type))
-                return {*end, {}};
-            std::wstring_view stored(text.data(), got / sizeof(wchar_t));
-            if (const auto zero = stored.find(L'\0'); zero != std::wstring_view::npos)
-                stored = stored.substr(0, zero);
-            return {Status::Found, Utf8(stored)};
-        }
+        return QueryString(key, Wide(name), false).value;
     } catch (const std::bad_alloc&) {
+        return {Status::Failed, {}};
     }
-    return {Status::Failed, {}};
 }
 
 } // namespace windows_impl
