@@ -106,6 +106,9 @@ problems=()
 [ "$(command -v zentaro-cli)" = /usr/bin/zentaro-cli ] || problems+=("zentaro-cli is not /usr/bin/zentaro-cli")
 /usr/bin/zentaro-cli --version || problems+=("zentaro-cli --version failed")
 /usr/bin/zentaro-cli --info >/dev/null || problems+=("zentaro-cli --info failed")
+guide=$(/usr/bin/zentaro-cli --help | grep -o '/usr/[^ ]*cli\.md')
+[ "$guide" = /usr/share/doc/zentaro/cli.md ] && [ -f "$guide" ] ||
+  problems+=("zentaro-cli --help names '$guide', not the installed guide")
 seen=$(bash "$ZENTARO_ROOT/tests/app/observe_window.sh" /usr/bin/zentaro "$build/tests/plugins") ||
   problems+=("the window program ended with status $?")
 printf '%s\n' "$seen"

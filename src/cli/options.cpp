@@ -58,7 +58,10 @@ std::string UsageText() {
            "\n"
            "Plain text is for people: it writes numbers the way your locale does. --json is\n"
            "for programs: the same in every locale, \".\" in numbers, speeds also as numbers,\n"
-           "and a \"schema_version\" (the README describes it).\n";
+           "and a \"schema_version\".\n"
+           "\n"
+           "Every option, the exit statuses and the JSON output are described in\n"
+           ZENTARO_CLI_GUIDE ".\n";
 }
 
 namespace {

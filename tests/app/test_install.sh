@@ -56,6 +56,8 @@ icon_sizes="16 22 24 32 48 64 128 256 512"
     [ "$name" = CMakeLists.txt ] || echo "usr/$shareddir/Languages/$name"
   done
   echo "usr/$shareddir/license.txt"
+  echo "usr/$datadir/doc/zentaro/cli.md"
+  echo "usr/$datadir/doc/zentaro/zentaro-cli.schema.json"
   if [ "$has_window" = 1 ]; then
     echo "usr/$datadir/applications/zentaro.desktop"
     echo "usr/$datadir/icons/hicolor/scalable/apps/zentaro.svg"
@@ -89,6 +91,15 @@ if [ -x "$bin/zentaro-cli" ]; then
   case "$version" in *Zentaro*) ;; *) fail "zentaro-cli --version says '$version'" ;; esac
   info=$(timeout 30 "$bin/zentaro-cli" --info 2>&1) || fail "installed zentaro-cli --info failed: $info"
   [ -n "$info" ] || fail "zentaro-cli --info printed nothing"
+  # --help sends the reader to the guide by its installed path (configured for
+  # the build's own prefix, so compared from the documentation folder on).
+  guide=$(timeout 10 "$bin/zentaro-cli" --help | grep -o '/[^ ]*/doc/zentaro/cli\.md' | head -n 1)
+  case "$guide" in
+    */"$datadir"/doc/zentaro/cli.md)
+      cmp -s "$source_dir/docs/cli.md" "$usr/$datadir/doc/zentaro/cli.md" ||
+        fail "--help names $guide, which the installation does not hold as docs/cli.md" ;;
+    *) fail "--help names no installed guide ('$guide')" ;;
+  esac
 fi
 
 if [ "$has_window" = 1 ]; then
