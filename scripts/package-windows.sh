@@ -46,11 +46,12 @@ while [ $# -gt 0 ]; do
   shift
 done
 
-# The configure step needs the cross compiler; --check needs Wine, and the
-# icon tools to read the installer's icon back.
-ZENTARO_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 nsis)
+# The configure step needs the cross compiler, and making the uninstaller
+# needs Wine; --check needs the icon tools to read the installer's icon back.
+ZENTARO_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 nsis
+  wine64 wine)
 if [ "$check" = 1 ]; then
-  ZENTARO_PACKAGES+=(wine64 wine icoutils xvfb xdotool)
+  ZENTARO_PACKAGES+=(icoutils xvfb xdotool)
 fi
 zentaro_install_deps
 
@@ -74,6 +75,12 @@ version="$(sed -n 's/^!define ZENTARO_VERSION "\(.*\)"$/\1/p' "$nsi")"
 [ -n "$version" ] || { echo "No version in $nsi" >&2; exit 1; }
 if [ -z "$icon" ]; then
   icon="$(find "$windows" -name zentaro.ico -type f -print -quit)"
+fi
+# The picture beside the finish page, drawn by the Windows build.
+finish_bitmap="$(find "$windows" -name zentaro-finish.bmp -type f -print -quit)"
+if [ -z "$finish_bitmap" ] && [ -f "$stage/zentaro.exe" ]; then
+  echo "No zentaro-finish.bmp in $windows: build the Windows program there first" >&2
+  exit 2
 fi
 
 scratch="$(mktemp -d)"
@@ -198,12 +205,14 @@ write_file_lists() {
   } >"$out"
 }
 
-# make_installer STAGE OUTFILE: the installer of STAGE's files.
+# make_installer STAGE OUTFILE: the installer of STAGE's files, in two passes:
+# a writer of the uninstaller (with the uninstaller's own version information),
+# run under Wine, then the installer that carries what it wrote.
 make_installer() {
   local from="$1" outfile="$2" lists license
   lists="$(mktemp -p "$scratch" files-XXXXXX.nsh)"
   write_file_lists "$from" "$lists"
-  local defines=("-DZENTARO_FILES=$lists" "-DZENTARO_OUTFILE=$outfile")
+  local defines=("-DZENTARO_FILES=$lists")
   if [ -f "$from/license.txt" ]; then
     # The licence page shows the text as it is: it wants CR LF.
     license="$(mktemp -p "$scratch" license-XXXXXX.txt)"
@@ -211,8 +220,28 @@ make_installer() {
     defines+=("-DZENTARO_LICENSE=$license")
   fi
   [ -z "$icon" ] || defines+=("-DZENTARO_ICON=$icon")
-  makensis -INPUTCHARSET UTF8 -V2 "${defines[@]}" "$nsi"
+  [ -z "$finish_bitmap" ] || defines+=("-DZENTARO_FINISH_BITMAP=$finish_bitmap")
+  local writer
+  writer="$(mktemp -d -p "$scratch" uninstaller-XXXXXX)"
+  makensis -INPUTCHARSET UTF8 -V2 "${defines[@]}" -DZENTARO_MAKE_UNINSTALLER \
+    "-DZENTARO_OUTFILE=$writer/writer.exe" "$nsi"
+  timeout 120 wine "$writer/writer.exe" >/dev/null 2>&1 || true
+  if [ ! -f "$writer/Uninstall Zentaro.exe" ]; then
+    echo "the uninstaller's writer wrote no uninstaller under Wine" >&2
+    return 1
+  fi
+  makensis -INPUTCHARSET UTF8 -V2 "${defines[@]}" "-DZENTARO_OUTFILE=$outfile" \
+    "-DZENTARO_UNINSTALLER_FILE=$writer/Uninstall Zentaro.exe" "$nsi"
 }
+
+# A private prefix; Wine's own start-up asks for nothing and shows nothing, and
+# its menu builder, which would turn the Start-menu shortcut into a desktop
+# entry in the user's home, is off.
+export WINEPREFIX="$scratch/prefix" WINEARCH=win64 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" DISPLAY=""
+export LC_ALL=C.UTF-8
+echo "== Preparing the Wine prefix in $WINEPREFIX"
+timeout 300 wine wineboot --init >/dev/null 2>&1
 
 mkdir -p "$root/dist"
 setup="$root/dist/zentaro-$version-setup.exe"
@@ -230,13 +259,6 @@ done < <(find "$stage" -type f \( -iname '*.exe' -o -iname '*.dll' \) -print0)
 [ "$check" = 1 ] || exit 0
 
 # --- Tested under Wine.
-
-# A private prefix; Wine's own start-up asks for nothing and shows nothing, and
-# its menu builder, which would turn the Start-menu shortcut into a desktop
-# entry in the user's home, is off.
-export WINEPREFIX="$scratch/prefix" WINEARCH=win64 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" DISPLAY=""
-export LC_ALL=C.UTF-8
 
 # A Windows program with a time limit, its output with CR LF turned into LF, its
 # exit status returned. Wine now and then loses a process (it hangs or dies of a
@@ -292,15 +314,12 @@ reasons="$(write_file_lists "$scratch/prefixed-stage" "$scratch/bad.nsh" 2>&1)" 
 refused_for_layout() { test "$status" = 1 && grep -q "neither zentaro.exe nor zentaro-cli.exe" <<<"$reasons"; }
 expect "refused: a folder with the programs under bin/ (status $status)" refused_for_layout
 
-echo "== Preparing the Wine prefix in $WINEPREFIX"
-timeout 300 wine wineboot --init >/dev/null 2>&1
-
 echo "== The installer's version information"
 cmake --build "$windows" --target version_strings >/dev/null
 win "$windows/tests/version_strings.exe" "$(winpath "$setup")" >"$scratch/setup-version.txt" || true
 for line in "ProductName=Zentaro" "CompanyName=KESTRIX" "ProductVersion=$version" \
   "FileVersion=$version" "LegalCopyright=Copyright © 2025 KESTRIX" \
-  "OriginalFileName=zentaro-$version-setup.exe"; do
+  "OriginalFileName=zentaro-$version-setup.exe" "FileDescription=Zentaro Setup"; do
   expect "$line" grep -qxF "$line" "$scratch/setup-version.txt"
 done
 
@@ -436,6 +455,12 @@ echo "== The installation"
 expect "every staged file and folder, the same bytes, in $installed_win ($(find "$stage" -type f | wc -l) files)" \
   diff -r --exclude="Uninstall Zentaro.exe" "$stage" "$installed"
 expect "the uninstaller" test -f "$uninstaller"
+# The uninstaller speaks of itself, not of the setup file that brought it.
+win "$windows/tests/version_strings.exe" "$(winpath "$uninstaller")" >"$scratch/uninstaller-version.txt" || true
+for line in "FileDescription=Zentaro Uninstaller" "OriginalFileName=Uninstall Zentaro.exe" \
+  "ProductName=Zentaro" "ProductVersion=$version"; do
+  expect "uninstaller: $line" grep -qxF "$line" "$scratch/uninstaller-version.txt"
+done
 if [ -n "$icon" ]; then
   expect "the uninstaller carries the icon" same_icon "$uninstaller"
 fi

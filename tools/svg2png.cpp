@@ -1,8 +1,11 @@
 // Renders an SVG picture as a PNG of the given size: square for the icon
 // theme's fixed sizes, WIDTHxHEIGHT for the pictures of a build without an SVG
-// renderer. The build runs it (see assets/CMakeLists.txt).
+// renderer. The build runs it (see assets/CMakeLists.txt). An OUTPUT ending in
+// .bmp is a side picture for the Windows installer instead: the SVG kept in
+// its proportions, three quarters of the width, centred on white, as a 24-bit
+// BMP (the installer shows no transparency).
 //
-//   zentaro_svg2png INPUT.svg SIZE|WIDTHxHEIGHT OUTPUT.png
+//   zentaro_svg2png INPUT.svg SIZE|WIDTHxHEIGHT OUTPUT.png|OUTPUT.bmp
 #include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -23,7 +26,8 @@ int Pixels(const std::string& text) {
 
 int main(int argc, char** argv) {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: %s INPUT.svg SIZE|WIDTHxHEIGHT OUTPUT.png\n", argv[0]);
+        std::fprintf(stderr, "usage: %s INPUT.svg SIZE|WIDTHxHEIGHT OUTPUT.png|OUTPUT.bmp\n",
+                     argv[0]);
         return 2;
     }
     const std::string sizeText = argv[2];
@@ -40,16 +44,28 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: cannot read %s as SVG\n", argv[0], argv[1]);
         return 1;
     }
+    const QString output = QString::fromLocal8Bit(argv[3]);
+    const bool sidePicture = output.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive);
     QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
+    image.fill(sidePicture ? QColor(Qt::white) : QColor(Qt::transparent));
     {
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
-        renderer.render(&painter);
+        if (sidePicture) {
+            QSizeF size = renderer.defaultSize();
+            size.scale(width * 0.75, height * 0.75, Qt::KeepAspectRatio);
+            renderer.render(&painter, QRectF(QPointF((width - size.width()) / 2,
+                                                     (height - size.height()) / 2),
+                                             size));
+        } else {
+            renderer.render(&painter);
+        }
     }
-    // Straight alpha, as PNG stores it; the writer would convert anyway.
-    if (!image.convertToFormat(QImage::Format_ARGB32)
-             .save(QString::fromLocal8Bit(argv[3]), "PNG")) {
+    // PNG with straight alpha, as it stores it (the writer would convert anyway).
+    const bool saved =
+        sidePicture ? image.convertToFormat(QImage::Format_RGB888).save(output, "BMP")
+                    : image.convertToFormat(QImage::Format_ARGB32).save(output, "PNG");
+    if (!saved) {
         std::fprintf(stderr, "%s: cannot write %s\n", argv[0], argv[3]);
         return 1;
     }
