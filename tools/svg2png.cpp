@@ -54,17 +54,17 @@ int main(int argc, char** argv) {
         if (sidePicture) {
             QSizeF size = renderer.defaultSize();
             size.scale(width * 0.75, height * 0.75, Qt::KeepAspectRatio);
-            renderer.render(&painter, QRectF(QPointF((width - size.width()) / 2,
-                                                     (height - size.height()) / 2),
-                                             size));
+            renderer.render(
+                &painter,
+                QRectF(QPointF((width - size.width()) / 2, (height - size.height()) / 2), size));
         } else {
             renderer.render(&painter);
         }
     }
     // PNG with straight alpha, as it stores it (the writer would convert anyway).
-    const bool saved =
-        sidePicture ? image.convertToFormat(QImage::Format_RGB888).save(output, "BMP")
-                    : image.convertToFormat(QImage::Format_ARGB32).save(output, "PNG");
+    const bool saved = sidePicture
+                           ? image.convertToFormat(QImage::Format_RGB888).save(output, "BMP")
+                           : image.convertToFormat(QImage::Format_ARGB32).save(output, "PNG");
     if (!saved) {
         std::fprintf(stderr, "%s: cannot write %s\n", argv[0], argv[3]);
         return 1;

@@ -60,8 +60,8 @@ std::string UsageText() {
            "for programs: the same in every locale, \".\" in numbers, speeds also as numbers,\n"
            "and a \"schema_version\".\n"
            "\n"
-           "Every option, the exit statuses and the JSON output are described in\n"
-           ZENTARO_CLI_GUIDE ".\n";
+           "Every option, the exit statuses and the JSON output are described "
+           "in\n" ZENTARO_CLI_GUIDE ".\n";
 }
 
 namespace {
