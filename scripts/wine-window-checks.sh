@@ -11,8 +11,9 @@
 # nothing more; the window appears with its title and size; a single-core and
 # a multi-core run show their results and the rating bar; the Export window
 # saves the report through the system's save dialog; the settings store is in
-# the registry; a second copy starts while one runs; a language change writes
-# start.bat, and the program comes back in the chosen language.
+# the registry; a second copy starts while one runs; the About window's buttons
+# show their captions; a language change writes start.bat, and the program
+# comes back in the chosen language.
 
 program="$scratch/Program Files/KESTRIX/Zentaro"
 title='KESTRIX - Zentaro'
@@ -110,6 +111,25 @@ wait_for_change() {
   done
   return 1
 }
+# How many pixels of the area $2 (WxH+X+Y) of window $1 are caption-coloured:
+# near white (the About window's captions) and at least 100 of 255 apart in
+# brightness from the area's most common shade, the button's face. White on a
+# light face, as a native style paints it, counts nothing.
+caption_pixels() {
+  import -window "$1" -crop "$2" -depth 8 txt:- 2>/dev/null |
+    sed -n 's/^[0-9]*,[0-9]*: *(\([0-9.]*\),\([0-9.]*\),\([0-9.]*\).*/\1 \2 \3/p' |
+    awk '{ shade[NR] = int((299 * $1 + 587 * $2 + 114 * $3) / 1000); count[shade[NR]]++ }
+      END {
+        best = -1
+        for (s in count) if (count[s] > best) { best = count[s]; face = s }
+        n = 0
+        for (i = 1; i <= NR; i++) {
+          d = shade[i] - face
+          if ((d >= 100 || d <= -100) && shade[i] >= 200) n++
+        }
+        print n + 0
+      }'
+}
 registry_value() { # KEY NAME: the value's data, empty when missing
   timeout 60 wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | reg_field "$2"
 }
@@ -162,6 +182,7 @@ echo "== Export and the system's save dialog"
 click "$main_window" 385 381
 export_window="$(wait_for_window Zentaro 30 || true)"
 report="$scratch/report.txt"
+rm -f "$report" # a report of an earlier check would bring the question to replace it
 if [ -z "$export_window" ]; then
   fail "the Export window did not open"
 else
@@ -214,6 +235,32 @@ if [ -n "$second" ]; then
   expect "Ctrl+Q ends the second copy, the first stays" \
     test "$(windows_titled "$title" | grep -c .)" = 1
   expect "the second copy's process ends with its window" process_ends "$second_pid" 30
+fi
+
+echo "== The About window's buttons show their captions"
+main_window="$(windows_titled "$title" | tail -n 1)"
+click "$main_window" 104 7    # Help
+sleep 1
+xdotool key Up Return 2>/dev/null   # its last item, About...
+about_window="$(wait_for_window "About Zentaro" 30 || true)"
+if [ -z "$about_window" ]; then
+  fail "the About window did not open"
+else
+  sleep 1
+  shot about
+  # Inside the frames of OK (97,268) and Info (225,268), each 122 x 33.
+  ok_caption="$(caption_pixels "$about_window" 116x27+100+271)"
+  info_caption="$(caption_pixels "$about_window" 116x27+228+271)"
+  expect "the About window's OK shows its caption ($ok_caption caption pixels of 3132)" \
+    test "${ok_caption:-0}" -ge 20
+  expect "the About window's Info shows its caption and arrow ($info_caption caption pixels of 3132)" \
+    test "${info_caption:-0}" -ge 20
+  click "$about_window" 150 284   # OK
+  deadline=$((SECONDS + 30))
+  while [ -n "$(windows_titled "About Zentaro")" ] && [ "$SECONDS" -lt "$deadline" ]; do
+    sleep 0.5
+  done
+  expect "OK closes the About window" test -z "$(windows_titled "About Zentaro")"
 fi
 
 echo "== A language change restarts the program in that language"

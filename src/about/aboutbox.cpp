@@ -111,6 +111,17 @@ TAboutBox::TAboutBox(AboutBoxEnvironment environment, QWidget* parent)
         panel->setAutoFillBackground(true);
     for (QWidget* text : Widgets{ui->Label2, ui->BitBtn1, ui->BitBtn2})
         text->setFont(Tahoma(16));
+    // The buttons' colours as a style sheet, which every style honours: a
+    // native style paints a push button in the system's light face whatever
+    // the palette says, and the white captions and arrow would vanish on it.
+    const QString darkButton = QStringLiteral(
+        "QPushButton { background-color: #2b2b2b; color: white; border: 1px solid #6e6e6e;"
+        " border-radius: 2px; padding: 0 8px; }"
+        "QPushButton:hover { background-color: #3c3c3c; }"
+        "QPushButton:pressed { background-color: #1c1c1c; }"
+        "QPushButton:focus { border-color: white; }");
+    for (QPushButton* button : {ui->BitBtn1, ui->BitBtn2})
+        button->setStyleSheet(darkButton);
     QPalette lime = ui->Label5->palette();
     lime.setColor(QPalette::WindowText, QColor(0x00, 0xFF, 0x00));
     ui->Label5->setPalette(lime);

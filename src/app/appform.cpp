@@ -307,8 +307,11 @@ void TAppForm::StartRun(bool multiCore) {
                              env_.testing.operationCount.value_or(OperationCountForLength(length)),
                              env_.testing.runClock};
     OperationCount = request.operationCount; // the process-wide value, as the workers' record
+    QWidget* focused = focusWidget();
     ui->Button1->setEnabled(false);
     ui->Button2->setEnabled(false);
+    runFocus_ = focused == ui->Button1 || focused == ui->Button2 ? focused : nullptr;
+    focusDuringRun_ = focusWidget();
     running_ = true;
 
     DisplayStep display = [this](const RunOutcome& outcome) { ShowOutcome(outcome); };
@@ -355,6 +358,12 @@ void TAppForm::ShowOutcome(const RunOutcome& outcome) {
     }
     ui->Button1->setEnabled(true);
     ui->Button2->setEnabled(true);
+    // Disabling the focused run button moved the focus on, to Export once that
+    // shows, where the next Enter would open it: the focus goes back to the
+    // button, unless the user has moved it meanwhile.
+    if (runFocus_ && focusWidget() == focusDuringRun_)
+        runFocus_->setFocus(Qt::OtherFocusReason);
+    runFocus_ = nullptr;
     QApplication::restoreOverrideCursor();
 }
 

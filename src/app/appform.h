@@ -161,6 +161,10 @@ private:
     std::shared_ptr<QueuedPoster> poster_;
     std::shared_ptr<RunHandle> run_;
     bool running_ = false;
+    // The run button that had the focus when the run began, and where
+    // disabling it sent the focus.
+    QPointer<QWidget> runFocus_;
+    QPointer<QWidget> focusDuringRun_;
     QTimer* progressTimer_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QElapsedTimer runTime_;

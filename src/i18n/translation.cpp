@@ -14,12 +14,14 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 namespace zentaro::i18n {
 
@@ -47,6 +49,20 @@ QIcon FlagIcon(const QString& picture, qreal ratio) {
     painter.drawRect(flag.adjusted(0, 0, -1.0 / ratio, -1.0 / ratio));
     painter.end();
     return QIcon(pixmap);
+}
+
+// Sizes a one-line label to its text with room for all of its ink: a font may
+// give itself less height than its accented capitals and its descenders (and an
+// underline) reach, and the label would cut off the dots of an "Ü".
+void FitToInk(QLabel* label) {
+    const QFontMetrics metrics(label->font());
+    const QRect ink = metrics.boundingRect(label->text());
+    int below = ink.bottom() + 1;
+    if (label->font().underline())
+        below = std::max(below, metrics.underlinePos() + metrics.lineWidth());
+    label->setContentsMargins(0, std::max(0, -ink.top() - metrics.ascent()), 0,
+                              std::max(0, below - metrics.descent()));
+    label->adjustSize();
 }
 
 // Entries of the language list, 18 pixels high.
@@ -117,7 +133,7 @@ void TTranslateForm::FormCreate() {
     ui->Label2->setText(TranslateText(QStringLiteral("Translated by:")));
     ui->Button1->setText(TranslateText(QStringLiteral("OK")));
     ui->Label3->setText(TranslateText(QStringLiteral("Contribute to Translation")));
-    ui->Label3->adjustSize();
+    FitToInk(ui->Label3);
     ui->Copy1->setText(TranslateText(QStringLiteral("Copy")));
     ui->SelectAll1->setText(TranslateText(QStringLiteral("Select All")));
 

@@ -1,11 +1,15 @@
 #include "share/shareform.h"
 
 #include "appfonts.h"
+#include "i18n/catalogue.h"
+#include "i18n/messagedlg.h"
 #include "inkicon.h"
 #include "share/report.h"
+#include "share/savetarget.h"
 #include "ui_shareform.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -47,26 +51,53 @@ void TFormShare::SetSuggestedFile(const QString& path) {
 }
 
 void TFormShare::Button1Click() {
-    QFileDialog SaveDialog1(this, QString(), QString(), QStringLiteral("Text File (*.txt)"));
-    SaveDialog1.setObjectName(QStringLiteral("SaveDialog1"));
-    SaveDialog1.setAcceptMode(QFileDialog::AcceptSave);
-    SaveDialog1.setDefaultSuffix(QStringLiteral("txt"));
-    // An existing file is replaced without a question.
-    SaveDialog1.setOption(QFileDialog::DontConfirmOverwrite);
-    if (!suggestedFile_.isEmpty()) {
-        const QFileInfo suggested(suggestedFile_);
-        SaveDialog1.setDirectory(suggested.absolutePath());
-        SaveDialog1.selectFile(suggested.fileName());
+    QString chosen = suggestedFile_;
+    for (;;) {
+        QFileDialog SaveDialog1(this, QString(), QString(), QStringLiteral("Text File (*.txt)"));
+        SaveDialog1.setObjectName(QStringLiteral("SaveDialog1"));
+        SaveDialog1.setAcceptMode(QFileDialog::AcceptSave);
+        SaveDialog1.setDefaultSuffix(QStringLiteral("txt"));
+        // The question about an existing file is asked below, the same way
+        // whichever dialog the system shows.
+        SaveDialog1.setOption(QFileDialog::DontConfirmOverwrite);
+        if (!chosen.isEmpty()) {
+            const QFileInfo proposed(chosen);
+            SaveDialog1.setDirectory(proposed.absolutePath());
+            SaveDialog1.selectFile(proposed.fileName());
+        }
+        if (SaveDialog1.exec() != QDialog::Accepted || SaveDialog1.selectedFiles().isEmpty())
+            return;
+        chosen = SaveDialog1.selectedFiles().constFirst();
+        const SaveTarget target = ExamineSaveTarget(chosen);
+        if (target.kind == SaveTarget::Kind::Refused) {
+            ShowFailure(chosen, target.reason);
+            return;
+        }
+        // The proposed name is the same all day: a second export would replace
+        // the first without a word. No goes back to the dialog.
+        if (target.kind == SaveTarget::Kind::Existing && !ConfirmReplace(chosen))
+            continue;
+        const QString failure = Save(target.file, ui->Memo1->toPlainText());
+        if (!failure.isEmpty())
+            ShowFailure(chosen, failure);
+        return;
     }
-    if (SaveDialog1.exec() != QDialog::Accepted || SaveDialog1.selectedFiles().isEmpty())
-        return;
-    const QString path = SaveDialog1.selectedFiles().constFirst();
-    const QString failure = Save(path, ui->Memo1->toPlainText());
-    if (failure.isEmpty())
-        return;
+}
+
+bool TFormShare::ConfirmReplace(const QString& path) {
+    using i18n::TranslateText;
+    return i18n::TranslatedMessageDlg(
+               QStringLiteral("The file \"%1\" already exists. Replace it?")
+                   .arg(QDir::toNativeSeparators(path)),
+               i18n::MsgDlgType::Confirmation, i18n::MsgDlgBtn::Yes | i18n::MsgDlgBtn::No,
+               {TranslateText(QStringLiteral("Yes")), TranslateText(QStringLiteral("No"))},
+               TranslateText(QStringLiteral("Confirmation"))) == i18n::mrYes;
+}
+
+void TFormShare::ShowFailure(const QString& path, const QString& reason) {
     // The window stays open with its text; the message says why.
     QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(),
-                    QStringLiteral("Cannot create file \"%1\". %2").arg(path, failure),
+                    QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason),
                     QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.exec();

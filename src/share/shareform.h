@@ -28,6 +28,9 @@ public:
     void SetSuggestedFile(const QString& path);
 
 private:
+    // Asks before an existing file is replaced; true for Yes.
+    static bool ConfirmReplace(const QString& path);
+    void ShowFailure(const QString& path, const QString& reason);
     // Writes the text to path, replacing a file of that name only once the
     // new one is complete. Empty on success, else the reason.
     static QString Save(const QString& path, const QString& text);

@@ -17,8 +17,13 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QStyleFactory>
+#include <QStyleOption>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -103,6 +108,43 @@ int LitPixels(const QImage& image, const QRect& area) {
     return lit;
 }
 
+// Paints push buttons in a light face of its own whatever the palette says, as a
+// native style draws them with the system's theme.
+class NativeFaceStyle : public QProxyStyle {
+public:
+    NativeFaceStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        if (element != PE_PanelButtonCommand) {
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        painter->fillRect(option->rect, QColor(0xe1, 0xe1, 0xe1));
+        painter->setPen(QColor(0xad, 0xad, 0xad));
+        painter->drawRect(option->rect.adjusted(0, 0, -1, -1));
+    }
+};
+
+// How many pixels of the picture have the caption's colour and stand out from
+// the button's face, its most common shade: a caption one can read.
+int CaptionPixels(const QImage& image, const QColor& caption) {
+    QHash<int, int> shades;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ++shades[qGray(image.pixel(x, y))];
+    int face = 0;
+    for (auto it = shades.cbegin(); it != shades.cend(); ++it)
+        if (it.value() > shades.value(face))
+            face = it.key();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const int shade = qGray(image.pixel(x, y));
+            count += std::abs(shade - face) >= 100 && std::abs(shade - qGray(caption.rgb())) < 48;
+        }
+    return count;
+}
+
 } // namespace
 
 class TestAboutBox : public QObject {
@@ -126,6 +168,8 @@ private slots:
     void dragging();
     void escOnEitherButtonCloses_data();
     void escOnEitherButtonCloses();
+    void buttonsReadInEveryStyle_data();
+    void buttonsReadInEveryStyle();
     void licenseLiesBesideTheBuiltProgram();
 };
 
@@ -492,6 +536,39 @@ void TestAboutBox::escOnEitherButtonCloses() {
     auto* focus = box->findChild<QPushButton*>(button);
     focus->setFocus();
     QTest::keyClick(focus, Qt::Key_Escape);
+    QVERIFY(Closed(box));
+}
+
+void TestAboutBox::buttonsReadInEveryStyle_data() {
+    QTest::addColumn<QString>("style"); // empty: one that paints a light face of its own
+    for (const QString& key : QStyleFactory::keys())
+        QTest::newRow(qPrintable(key)) << key;
+    QTest::newRow("light native face") << QString();
+}
+
+// White captions (and the white arrow) on a face the style chose would vanish
+// on a light one: both buttons show their captions whatever the style.
+void TestAboutBox::buttonsReadInEveryStyle() {
+    QFETCH(QString, style);
+    const QString before = QApplication::style()->name();
+    const auto restore = qScopeGuard([&] { QApplication::setStyle(before); });
+    if (style.isEmpty())
+        QApplication::setStyle(new NativeFaceStyle);
+    else
+        QVERIFY(QApplication::setStyle(style));
+    Fixture f;
+    QPointer<TAboutBox> box = f.open();
+    for (const char* name : {"BitBtn1", "BitBtn2"}) {
+        auto* button = Find<QPushButton>(box, name);
+        // Inside the frame, where the caption and the arrow are.
+        const QImage shown = button->grab(button->rect().adjusted(3, 3, -3, -3)).toImage();
+        const int caption = CaptionPixels(shown, Qt::white);
+        QVERIFY2(caption >= 20, qPrintable(QString("%1: %2 caption pixels of %3")
+                                               .arg(name)
+                                               .arg(caption)
+                                               .arg(shown.width() * shown.height())));
+    }
+    box->close();
     QVERIFY(Closed(box));
 }
 

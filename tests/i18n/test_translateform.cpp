@@ -26,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 
 namespace i18n = zentaro::i18n;
 using i18n::TTranslateForm;
@@ -161,6 +162,8 @@ private slots:
     void everyFlagDraws();
     void copyAndSelectAll();
     void contributeLink();
+    void contributeLinkShowsItsWholeText_data();
+    void contributeLinkShowsItsWholeText();
     void okWithoutAChangeOnlyCloses();
     void refusedRestartKeepsTheWindow_data();
     void refusedRestartKeepsTheWindow();
@@ -334,6 +337,70 @@ void TestTranslateForm::contributeLink() {
     QCOMPARE(link->toolTip(), QString("https://lang.example/translation/"));
     QTest::mouseClick(link, Qt::LeftButton);
     QCOMPARE(f.opener->urls, std::vector<std::string>{"https://lang.example/translation/"});
+}
+
+void TestTranslateForm::contributeLinkShowsItsWholeText_data() {
+    QTest::addColumn<QString>("text"); // empty: English, no language file
+    QTest::newRow("English") << QString();
+    QTest::newRow("German") << QString::fromUtf8("Bei der Übersetzung mithelfen");
+    QTest::newRow("French") << QString::fromUtf8("Contribuer à la traduction");
+    QTest::newRow("Polish") << QString::fromUtf8("Pomóż w tłumaczeniu");
+    QTest::newRow("Turkish") << QString::fromUtf8("Çeviriye Katkıda Bulunun");
+    QTest::newRow("capitals with marks above and below")
+        << QString::fromUtf8("ÅÉÎÕÜ ŚŻ Ǫ Ç Ģ gjpqy");
+}
+
+// The link's accented capitals keep their marks and its descenders their tails,
+// whatever the font says its height is: every row of ink the text has shows.
+void TestTranslateForm::contributeLinkShowsItsWholeText() {
+    QFETCH(QString, text);
+    Fixture f;
+    if (!text.isEmpty())
+        f.add("Test.lang.txt", "{Contribute to Translation}" + text.toUtf8() + "\n");
+    f.load(text.isEmpty() ? QString() : QStringLiteral("Test.lang.txt"));
+    auto form = f.open();
+    auto* link = form->findChild<QLabel*>("Label3");
+    QCOMPARE(link->text(), text.isEmpty() ? QString("Contribute to Translation") : text);
+
+    // The text's rows of ink, drawn with the link's font where nothing clips.
+    const QFontMetrics metrics(link->font());
+    QImage free(metrics.horizontalAdvance(link->text()) + 20, metrics.height() * 3,
+                QImage::Format_ARGB32_Premultiplied);
+    free.fill(Qt::transparent);
+    {
+        QPainter painter(&free);
+        painter.setFont(link->font());
+        painter.setPen(Qt::black);
+        painter.drawText(10, metrics.height() + metrics.ascent(), link->text());
+    }
+    const auto inkRows = [](const QImage& image, const std::function<bool(QRgb)>& inked) {
+        int rows = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (inked(image.pixel(x, y))) {
+                    ++rows;
+                    break;
+                }
+        return rows;
+    };
+    const int expected = inkRows(free, [](QRgb p) { return qAlpha(p) >= 128; });
+
+    // The same rows in the window, as drawn: pixels nearer the link's colour
+    // than the window's.
+    const QImage shown = link->grab().toImage();
+    const QColor ink = link->palette().color(QPalette::WindowText);
+    const QColor paper = link->palette().color(QPalette::Window);
+    const auto distance = [](QRgb p, const QColor& c) {
+        return std::abs(qRed(p) - c.red()) + std::abs(qGreen(p) - c.green()) +
+               std::abs(qBlue(p) - c.blue());
+    };
+    const int drawn = inkRows(shown, [&](QRgb p) { return distance(p, ink) < distance(p, paper); });
+    QVERIFY2(drawn >= expected, qPrintable(QString("%1 rows of ink shown of %2; the label is %3 "
+                                                   "pixels high")
+                                               .arg(drawn)
+                                               .arg(expected)
+                                               .arg(link->height())));
+    QVERIFY(link->height() >= link->sizeHint().height());
 }
 
 // OK on the entry that was selected at opening closes the window and asks nothing,

@@ -5,6 +5,7 @@
 #include "share/report.h"
 #include "support/appfixture.h"
 #include "support/modaldriver.h"
+#include "support/oddfiles.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QToolButton>
+#include <optional>
 
 using namespace zentaro;
 using namespace zentaro::testing;
@@ -56,6 +58,30 @@ QByteArray ReadAll(const QString& path) {
 bool WriteAll(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush();
+}
+
+// Answers a question with the button of that name. A box without one is not the
+// question expected: it is closed, and what the test checks next fails.
+void Answer(QMessageBox* box, const QString& button) {
+    if (auto* found = box->findChild<QPushButton*>(button))
+        found->click();
+    else
+        box->reject();
+}
+
+// What a folder holds, one entry a line: name, kind and where a link leads.
+QStringList Describe(const QString& folder) {
+    QStringList entries;
+    const QFileInfoList infos = QDir(folder).entryInfoList(
+        QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo& info : infos) {
+        QString kind = info.isSymLink() ? "link to " + info.symLinkTarget()
+                       : info.isDir()   ? QString("folder")
+                       : info.isFile()  ? QString("file")
+                                        : QString("special");
+        entries << info.fileName() + ": " + kind;
+    }
+    return entries;
 }
 
 // A small tmpfs of its own, for a full or read-only file system. Needs root.
@@ -101,6 +127,10 @@ private slots:
     void newWindowEachTime();
     void saveWritesTheTextAsShown();
     void keyboardAndProposedFile();
+    void replacingAsksFirst_data();
+    void replacingAsksFirst();
+    void refusedTargets_data();
+    void refusedTargets();
     void saveFailureKeepsTheOldFile_data();
     void saveFailureKeepsTheOldFile();
 };
@@ -255,9 +285,11 @@ void TestShareForm::saveWritesTheTextAsShown() {
     QCOMPARE(first.count("\r\n"), 13);
     QCOMPARE(first.count('\n'), 13); // every line break is CR LF
 
-    // Again under the same name: replaced without a question.
+    // Again under the same name: replaced once the user says yes.
     memo->setPlainText("short\n");
+    ModalDriver<QMessageBox> yes([](QMessageBox* box) { Answer(box, "Yes"); });
     save(chosen + ".txt");
+    QVERIFY2(yes.ok(), yes.failure());
     QCOMPARE(ReadAll(chosen + ".txt"), QByteArray("short\r\n"));
     QVERIFY(window->isVisible());
 
@@ -304,6 +336,169 @@ void TestShareForm::keyboardAndProposedFile() {
     QVERIFY(form.isVisible());
 }
 
+void TestShareForm::replacingAsksFirst_data() {
+    QTest::addColumn<bool>("viaLink"); // the chosen name is a link to the old report
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("then"); // after No, back in the dialog: "cancel" or "other"
+    QTest::addColumn<QByteArray>("report");
+    QTest::addColumn<QByteArray>("other");
+    const QByteArray old = "old report\r\n", text = "new text\r\n";
+    QTest::newRow("yes") << false << "Yes"
+                         << "" << text << QByteArray();
+    QTest::newRow("no, then cancel") << false << "No"
+                                     << "cancel" << old << QByteArray();
+    QTest::newRow("no, then another name") << false << "No"
+                                           << "other" << old << text;
+    QTest::newRow("yes, through a link") << true << "Yes"
+                                         << "" << text << QByteArray();
+    QTest::newRow("no, through a link") << true << "No"
+                                        << "cancel" << old << QByteArray();
+}
+
+// The day's proposed name is taken by the day's first export: saving again under
+// it asks first; No goes back to the dialog. A link is written through, and stays.
+void TestShareForm::replacingAsksFirst() {
+    QFETCH(bool, viaLink);
+    QFETCH(QString, answer);
+    QFETCH(QString, then);
+    QFETCH(QByteArray, report);
+    QFETCH(QByteArray, other);
+    if (viaLink && SymbolicLinksMissing())
+        QSKIP(SymbolicLinksMissing());
+    ShareFixture f;
+    const QString folder = f.dir.filePath("out");
+    QVERIFY(QDir().mkpath(folder + "/kept"));
+    const QString target = folder + "/report.txt", otherFile = folder + "/other.txt";
+    const QString old = viaLink ? folder + "/kept/real.txt" : target;
+    QVERIFY(WriteAll(old, "old report\r\n"));
+    if (viaLink)
+        QVERIFY(QFile::link(old, target));
+    const QStringList before = Describe(folder);
+
+    TAppForm form(f.environment());
+    form.ButtonShareClick();
+    QWidget* window = form.newestExport();
+    window->findChild<QPlainTextEdit*>("Memo1")->setPlainText("new text\n");
+
+    QString question, title;
+    QStringList captions;
+    std::optional<ModalDriver<QFileDialog>> again;
+    ModalDriver<QFileDialog> dialog([&](QFileDialog* d) {
+        d->selectFile(target);
+        static_cast<QDialog*>(d)->accept();
+    });
+    ModalDriver<QMessageBox> ask([&](QMessageBox* box) {
+        question = box->text();
+        title = box->windowTitle();
+        for (QPushButton* button : box->findChildren<QPushButton*>())
+            captions << button->text();
+        if (answer == "No")
+            again.emplace([&](QFileDialog* d) {
+                if (then == "cancel") {
+                    d->reject();
+                    return;
+                }
+                d->selectFile(otherFile);
+                static_cast<QDialog*>(d)->accept();
+            });
+        Answer(box, answer);
+    });
+    window->findChild<QPushButton*>("Button1")->click();
+    QVERIFY2(dialog.ok(), dialog.failure());
+    QVERIFY2(ask.ok(), ask.failure());
+    QCOMPARE(question, QString("The file \"%1\" already exists. Replace it?")
+                           .arg(QDir::toNativeSeparators(target)));
+    QCOMPARE(title, QString("Confirmation"));
+    QCOMPARE(captions, QStringList({"Yes", "No"}));
+    if (answer == "No") {
+        QVERIFY(again);
+        QVERIFY2(again->ok(), again->failure());
+    }
+    QCOMPARE(ReadAll(old), report);
+    if (other.isEmpty())
+        QVERIFY(!QFileInfo::exists(otherFile));
+    else
+        QCOMPARE(ReadAll(otherFile), other);
+    // Nothing else changed: a link is still the same link.
+    QStringList after = Describe(folder);
+    after.removeAll("other.txt: file");
+    QCOMPARE(after, before);
+    QVERIFY(window->isVisible());
+    window->close();
+}
+
+void TestShareForm::refusedTargets_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("FIFO") << "fifo"
+                          << "It is not a regular file.";
+    QTest::newRow("link to a FIFO") << "fifo link"
+                                    << "It is not a regular file.";
+    QTest::newRow("link to a device") << "device link"
+                                      << "It is not a regular file.";
+    QTest::newRow("folder") << "folder"
+                            << "It is a folder.";
+    QTest::newRow("link that leads nowhere") << "dangling link"
+                                             << "It is a link that leads nowhere.";
+}
+
+// A name that holds no regular file is never replaced, opened or written
+// through: the window says why and writes nothing, without waiting on a FIFO.
+void TestShareForm::refusedTargets() {
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    if (kind.contains("fifo") || kind.contains("device"))
+        if (const char* missing = SpecialFilesMissing())
+            QSKIP(missing);
+    if (kind.contains("link") && SymbolicLinksMissing())
+        QSKIP(SymbolicLinksMissing());
+    ShareFixture f;
+    const QString folder = f.dir.filePath("out");
+    QVERIFY(QDir().mkpath(folder));
+    const QString target = folder + "/report.txt", pipe = folder + "/pipe";
+    if (kind == "fifo")
+        QVERIFY(MakeFifo(target));
+    else if (kind == "fifo link")
+        QVERIFY(MakeFifo(pipe) && QFile::link(pipe, target));
+    else if (kind == "device link")
+        QVERIFY(MakeDeviceLink(target, "/dev/null"));
+    else if (kind == "folder")
+        QVERIFY(QDir().mkpath(target));
+    else
+        QVERIFY(QFile::link(folder + "/gone.txt", target));
+    const QStringList before = Describe(folder);
+    QStringList fifos;
+    if (kind.contains("fifo"))
+        fifos << (kind == "fifo" ? target : pipe);
+    FifoWatchdog watchdog(fifos);
+
+    TAppForm form(f.environment());
+    form.ButtonShareClick();
+    QWidget* window = form.newestExport();
+    const QString text = MemoText(window);
+    QString message;
+    ModalDriver<QFileDialog> dialog([&](QFileDialog* d) {
+        d->selectFile(target);
+        // Handed over as the system's dialog may do it: Qt's own opens a folder
+        // rather than return it and hides devices, and a folder or FIFO can
+        // take the name meanwhile.
+        static_cast<QDialog*>(d)->done(QDialog::Accepted);
+    });
+    ModalDriver<QMessageBox> box([&](QMessageBox* b) {
+        message = b->text();
+        b->accept();
+    });
+    window->findChild<QPushButton*>("Button1")->click();
+    QVERIFY2(dialog.ok(), dialog.failure());
+    QVERIFY2(box.ok(), box.failure());
+    QVERIFY(!watchdog.fired());
+    QCOMPARE(message, QString("Cannot create file \"%1\". %2").arg(target, reason));
+    QCOMPARE(Describe(folder), before);
+    QVERIFY(window->isVisible());
+    QCOMPARE(MemoText(window), text);
+    window->close();
+}
+
 void TestShareForm::saveFailureKeepsTheOldFile_data() {
     QTest::addColumn<QString>("how");
     QTest::newRow("read-only file system") << "read-only";
@@ -346,13 +541,28 @@ void TestShareForm::saveFailureKeepsTheOldFile() {
         d->selectFile(target);
         static_cast<QDialog*>(d)->accept();
     });
-    ModalDriver<QMessageBox> box([&](QMessageBox* b) {
-        message = b->text();
-        b->accept();
-    });
+    // The old file is there: the question comes first, then the failure.
+    std::optional<ModalDriver<QMessageBox>> box;
+    auto expectFailure = [&] {
+        box.emplace([&](QMessageBox* b) {
+            message = b->text();
+            b->accept();
+        });
+    };
+    std::optional<ModalDriver<QMessageBox>> question;
+    if (how != "missing")
+        question.emplace([&](QMessageBox* b) {
+            expectFailure();
+            Answer(b, "Yes");
+        });
+    else
+        expectFailure();
     window->findChild<QPushButton*>("Button1")->click();
     QVERIFY2(dialog.ok(), dialog.failure());
-    QVERIFY2(box.ok(), box.failure());
+    if (question)
+        QVERIFY2(question->ok(), question->failure());
+    QVERIFY(box);
+    QVERIFY2(box->ok(), box->failure());
     // The file's name and the system's reason.
     static const QRegularExpression shape("^Cannot create file \"[^\"]*/report\\.txt\"\\. .+$");
     QVERIFY2(shape.match(message).hasMatch(), qPrintable(message));
