@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -44,17 +44,47 @@ std::string ProcessName(const std::string& executable) {
     return name;
 }
 
+// A small /proc file of a process, whole (at most max bytes); empty when
+// unreadable.
+std::string ReadProcFile(pid_t pid, const char* file, std::size_t max) {
+    const std::string path = "/proc/" + std::to_string(pid) + "/" + file;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    std::string text(max, '\0');
+    std::size_t used = 0;
+    while (used < max) {
+        const ssize_t n = ::read(fd, text.data() + used, max - used);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        used += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    text.resize(used);
+    return text;
+}
+
 class LinuxElevatedStart final : public ElevatedStart {
 public:
-    LinuxElevatedStart(pid_t pid, std::string expectedName)
-        : pid_(pid), expectedName_(std::move(expectedName)) {}
+    // execSeen: a pipe's read end whose only writer closes as the asker's exec
+    // happens.
+    LinuxElevatedStart(pid_t pid, int execSeen, std::string expectedName)
+        : pid_(pid), execSeen_(execSeen), expectedName_(std::move(expectedName)) {}
 
     // Nobody waits for a child still running when the program ends: it runs
     // in a session of its own and the system reaps it.
-    ~LinuxElevatedStart() override = default;
+    ~LinuxElevatedStart() override {
+        if (execSeen_ >= 0)
+            ::close(execSeen_);
+    }
+
+    LinuxElevatedStart(const LinuxElevatedStart&) = delete;
+    LinuxElevatedStart& operator=(const LinuxElevatedStart&) = delete;
 
     static std::unique_ptr<LinuxElevatedStart> Settled(ElevatedStartState state, int detail) {
-        auto start = std::make_unique<LinuxElevatedStart>(0, std::string());
+        auto start = std::make_unique<LinuxElevatedStart>(0, -1, std::string());
         start->state_ = state;
         start->detail_ = detail;
         return start;
@@ -69,11 +99,21 @@ public:
             Settle(status);
             return state_;
         }
+        // Until the asker's own exec, the child is a copy of this process and
+        // bears its name, which may well be the program's.
+        if (!ExecHappened())
+            return state_;
         // pkexec replaces itself with the program once the rights are
         // granted: the child taking the program's name is its sign of life.
-        std::ifstream comm("/proc/" + std::to_string(pid_) + "/comm");
-        std::string name;
-        if (comm && std::getline(comm, name) && name == expectedName_)
+        // An exec closes the pipe a moment before it renames the process, but
+        // sets up the new arguments only after: arguments there mean the name
+        // read next is the new image's own.
+        if (ReadProcFile(pid_, "cmdline", 1).empty())
+            return state_;
+        std::string name = ReadProcFile(pid_, "comm", 64);
+        if (!name.empty() && name.back() == '\n')
+            name.pop_back();
+        if (name == expectedName_)
             state_ = ElevatedStartState::Started;
         return state_;
     }
@@ -90,6 +130,21 @@ public:
     }
 
 private:
+    bool ExecHappened() {
+        if (execSeen_ < 0)
+            return true;
+        char byte = 0;
+        ssize_t n = 0;
+        do
+            n = ::read(execSeen_, &byte, 1);
+        while (n < 0 && errno == EINTR);
+        if (n != 0) // nothing is ever written: still open (EAGAIN)
+            return false;
+        ::close(execSeen_);
+        execSeen_ = -1;
+        return true;
+    }
+
     void Settle(int status) {
         if (WIFEXITED(status) && WEXITSTATUS(status) == kDismissed) {
             state_ = ElevatedStartState::Dismissed;
@@ -104,6 +159,7 @@ private:
     }
 
     pid_t pid_;
+    int execSeen_;
     std::string expectedName_;
     ElevatedStartState state_ = ElevatedStartState::Pending;
     int detail_ = 0;
@@ -130,6 +186,13 @@ public:
             argv.push_back(a.data());
         argv.push_back(nullptr);
 
+        // The child holds the write end until its exec closes it; end of file
+        // on the read end is the proof that the asker runs.
+        int execPipe[2];
+        if (::pipe2(execPipe, O_CLOEXEC) != 0)
+            return LinuxElevatedStart::Settled(ElevatedStartState::Failed, errno);
+        ::fcntl(execPipe[0], F_SETFL, O_NONBLOCK);
+
         posix_spawnattr_t attributes;
         posix_spawnattr_init(&attributes);
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
@@ -137,11 +200,14 @@ public:
         const int error =
             ::posix_spawnp(&pid, asker_.c_str(), nullptr, &attributes, argv.data(), environ);
         posix_spawnattr_destroy(&attributes);
+        ::close(execPipe[1]);
+        if (error != 0)
+            ::close(execPipe[0]);
         if (error == ENOENT)
             return LinuxElevatedStart::Settled(ElevatedStartState::NoTool, error);
         if (error != 0)
             return LinuxElevatedStart::Settled(ElevatedStartState::Failed, error);
-        return std::make_unique<LinuxElevatedStart>(pid, ProcessName(executable));
+        return std::make_unique<LinuxElevatedStart>(pid, execPipe[0], ProcessName(executable));
     }
 
 private:
