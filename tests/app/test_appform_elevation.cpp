@@ -13,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
 #include <memory>
 
 using namespace zentaro;
@@ -60,6 +61,8 @@ private slots:
     void initTestCase();
     void init();
     void windowStaysWhileTheQuestionIsUp();
+    void closingWhileAStubbornAskerAsks();
+    void noAnswerFromAStubbornAsker();
 };
 
 void TestAppFormElevation::initTestCase() {
@@ -96,6 +99,62 @@ void TestAppFormElevation::windowStaysWhileTheQuestionIsUp() {
         form.close();
         QVERIFY(StandInAsker::GoneWithin(pid, 10'000));
     }
+}
+
+// The close box while an asker that ignores SIGTERM asks: the window goes at
+// once, and the asker is ended and reaped all the same.
+void TestAppFormElevation::closingWhileAStubbornAskerAsks() {
+    StandInAsker asker("stubborn");
+    QVERIFY(asker.ok());
+    Fixture f;
+    auto form = std::make_unique<TAppForm>(RealElevation(f));
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    QVERIFY(AskAndSayYes(*form));
+    const qint64 pid = asker.TakePid();
+    QVERIFY2(pid > 0, "the stand-in did not start");
+    {
+        StandInWatchdog watchdog(asker.path(), std::chrono::seconds(5));
+        form->close();
+        form.reset();
+        QVERIFY2(!watchdog.Disarm(), "closing waited for the asker to end");
+    }
+    QVERIFY2(StandInAsker::GoneWithin(pid, 15'000), "the asker is still there");
+}
+
+// Five minutes without an answer (on a clock the test moves), from an asker
+// that ignores SIGTERM: the window says so and stays usable; the asker goes.
+void TestAppFormElevation::noAnswerFromAStubbornAsker() {
+    StandInAsker asker("stubborn");
+    QVERIFY(asker.ok());
+    Fixture f;
+    auto now = std::make_shared<std::atomic<long long>>(0);
+    app::AppEnvironment env = RealElevation(f);
+    env.testing.elevationClock = [now] { return std::chrono::nanoseconds(now->load()); };
+    TAppForm form(std::move(env));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(AskAndSayYes(form));
+    const qint64 pid = asker.TakePid();
+    QVERIFY2(pid > 0, "the stand-in did not start");
+
+    QString text;
+    ModalDriver<QMessageBox> failure([&](QMessageBox* box) {
+        text = box->text();
+        box->accept();
+    });
+    {
+        StandInWatchdog watchdog(asker.path(), std::chrono::seconds(5));
+        *now += std::chrono::nanoseconds(std::chrono::minutes(5)).count();
+        QTRY_VERIFY_WITH_TIMEOUT(failure.driven(), 10'000);
+        QVERIFY2(!watchdog.Disarm(), "the window waited for the asker to end");
+    }
+    QVERIFY2(failure.ok(), failure.failure());
+    QCOMPARE(text, QString("The application could not be restarted with administrator "
+                           "privileges.\n\nNo answer came within 5 minutes."));
+    QVERIFY(form.isVisible());
+    QVERIFY(form.findChild<QAction*>("RunasAdministrator1")->isEnabled());
+    QVERIFY2(StandInAsker::GoneWithin(pid, 15'000), "the asker is still there");
 }
 
 QTEST_MAIN(TestAppFormElevation)

@@ -14,6 +14,7 @@ using zentaro::platform::CreateElevation;
 using zentaro::platform::ElevatedStart;
 using zentaro::platform::ElevatedStartState;
 using zentaro::testing::StandInAsker;
+using zentaro::testing::StandInWatchdog;
 
 Q_DECLARE_METATYPE(ElevatedStartState)
 
@@ -49,6 +50,7 @@ private slots:
     void abandonedWhileAsking();
     void askingUnderTheProgramsOwnName();
     void grantedAtOnce();
+    void stubbornAskerIsEnded();
 };
 
 void TestElevationLinux::answers_data() {
@@ -134,6 +136,23 @@ void TestElevationLinux::grantedAtOnce() {
     const qint64 pid = StandInAsker::TakePidOf(program + ".pid");
     QVERIFY2(pid > 0, "the program did not run");
     QVERIFY(QFile::remove(program)); // it ends
+}
+
+// An asker deaf to SIGTERM: withdrawing the request comes back at once, and the
+// asker is ended and reaped all the same.
+void TestElevationLinux::stubbornAskerIsEnded() {
+    StandInAsker asker("stubborn");
+    QVERIFY(asker.ok());
+    auto start = CreateElevation()->StartElevated("/bin/true");
+    const qint64 pid = asker.TakePid();
+    QVERIFY2(pid > 0, "the stand-in did not start");
+    {
+        StandInWatchdog watchdog(asker.path(), std::chrono::seconds(5));
+        start->Abandon();
+        QVERIFY2(!watchdog.Disarm(), "withdrawing waited for the asker to end");
+    }
+    QCOMPARE(start->Poll(), ElevatedStartState::Dismissed);
+    QVERIFY2(StandInAsker::GoneWithin(pid, 15'000), "the asker is still there");
 }
 
 QTEST_GUILESS_MAIN(TestElevationLinux)

@@ -1,12 +1,16 @@
 #include "platform/elevation.h"
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <mutex>
 #include <spawn.h>
 #include <sys/types.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -34,6 +38,11 @@ constexpr const char* kDisplayVariables[] = {"DISPLAY",
 // not granted (refused, wrong password, no agent to ask).
 constexpr int kDismissed = 126;
 constexpr int kNotGranted = 127;
+
+// How long a withdrawn asker has to end on SIGTERM before it is killed.
+constexpr std::chrono::seconds kTermGrace{2};
+// How long a killed asker is waited for before it is left to the system.
+constexpr std::chrono::seconds kKillGrace{2};
 
 // The name the kernel gives a process: the file's base name, cut to 15 bytes.
 std::string ProcessName(const std::string& executable) {
@@ -65,6 +74,86 @@ std::string ReadProcFile(pid_t pid, const char* file, std::size_t max) {
     text.resize(used);
     return text;
 }
+
+// Ends withdrawn askers away from the caller's thread: each has had SIGTERM,
+// gets SIGKILL after a grace, and is reaped, so none stays behind, not even as
+// a zombie. At the program's end, those left are killed at once.
+class Reaper {
+public:
+    static Reaper& Instance() {
+        static Reaper reaper;
+        return reaper;
+    }
+
+    void Add(pid_t pid) {
+        const std::lock_guard lock(mutex_);
+        askers_.push_back({pid, Clock::now() + kTermGrace, false});
+        if (!thread_.joinable())
+            thread_ = std::thread(&Reaper::Run, this);
+        wake_.notify_one();
+    }
+
+    ~Reaper() {
+        {
+            const std::lock_guard lock(mutex_);
+            ending_ = true;
+        }
+        wake_.notify_one();
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    Reaper(const Reaper&) = delete;
+    Reaper& operator=(const Reaper&) = delete;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Asker {
+        pid_t pid;
+        Clock::time_point next; // when to kill it, or, once killed, to give up on it
+        bool killed;
+    };
+
+    Reaper() = default;
+
+    void Run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return ending_ || !askers_.empty(); });
+            if (ending_ && askers_.empty())
+                return;
+            const auto now = Clock::now();
+            for (auto it = askers_.begin(); it != askers_.end();) {
+                int status = 0;
+                const pid_t done = ::waitpid(it->pid, &status, WNOHANG);
+                if (done == it->pid || (done < 0 && errno == ECHILD)) {
+                    it = askers_.erase(it);
+                } else if (!it->killed && (ending_ || now >= it->next)) {
+                    // Refused: it has become a copy with rights of its own.
+                    if (::kill(it->pid, SIGKILL) != 0 && errno == EPERM) {
+                        it = askers_.erase(it);
+                        continue;
+                    }
+                    it->killed = true;
+                    it->next = now + kKillGrace;
+                    ++it;
+                } else if (it->killed && now >= it->next) {
+                    it = askers_.erase(it);
+                } else {
+                    ++it;
+                }
+            }
+            if (!askers_.empty())
+                wake_.wait_for(lock, std::chrono::milliseconds(20));
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::vector<Asker> askers_;
+    bool ending_ = false;
+    std::thread thread_;
+};
 
 class LinuxElevatedStart final : public ElevatedStart {
 public:
@@ -120,12 +209,13 @@ public:
 
     int detail() const override { return detail_; }
 
+    // The asker is told to end and then killed and reaped elsewhere: one that
+    // ignores SIGTERM never holds up the caller.
     void Abandon() override {
         if (Poll() != ElevatedStartState::Pending)
             return;
         ::kill(pid_, SIGTERM);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
+        Reaper::Instance().Add(pid_);
         state_ = ElevatedStartState::Dismissed;
     }
 
