@@ -61,9 +61,9 @@ struct AppEnvironment {
         std::optional<std::uint64_t> operationCount;
         // An INI file instead of the user's own settings store.
         std::string settingsFile;
-        // How long a restart with administrator rights may wait for the
-        // user's answer (five minutes when empty).
-        std::optional<int> elevationWaitMs;
+        // The clock a restart with administrator rights measures its five
+        // minutes' wait for the user's answer by (steady_clock when empty).
+        MonotonicClock elevationClock;
     } testing;
 };
 

@@ -209,8 +209,7 @@ TAppForm::TAppForm(AppEnvironment environment, QWidget* parent)
 
 TAppForm::~TAppForm() {
     FormDestroy();
-    if (elevatedStart_) // the question goes with the window
-        elevatedStart_->Abandon();
+    WithdrawElevatedStart();
     poster_->detach();
     if (running_) {
         if (run_)
@@ -387,6 +386,7 @@ void TAppForm::closeEvent(QCloseEvent* event) {
     // its result, should one still come, finds no window.
     StopRun();
     poster_->detach();
+    WithdrawElevatedStart();
     QMainWindow::closeEvent(event);
     // The close box ends the program as Exit does, whatever other window of
     // ours is still open.
@@ -590,10 +590,25 @@ void TAppForm::RunasAdministrator1Click() {
     // This copy ends only once the new one runs: a refusal, or a system that
     // cannot ask, keeps the window and its results, and says why.
     elevatedStart_ = env_.elevation->StartElevated(env_.executablePath);
-    elevationDeadline_.setRemainingTime(env_.testing.elevationWaitMs.value_or(kElevationWaitMs));
+    elevationAsked_ = ElevationClock();
     ui->RunasAdministrator1->setEnabled(false);
     elevationWatch_->start();
     WatchElevatedStart();
+}
+
+// The question goes with the window; nothing waits for the asker to end.
+void TAppForm::WithdrawElevatedStart() {
+    if (!elevatedStart_)
+        return;
+    elevationWatch_->stop();
+    elevatedStart_->Abandon();
+    elevatedStart_.reset();
+}
+
+std::chrono::nanoseconds TAppForm::ElevationClock() const {
+    if (env_.testing.elevationClock)
+        return env_.testing.elevationClock();
+    return std::chrono::steady_clock::now().time_since_epoch();
 }
 
 void TAppForm::WatchElevatedStart() {
@@ -602,7 +617,9 @@ void TAppForm::WatchElevatedStart() {
     if (!elevatedStart_)
         return;
     ElevatedStartState state = elevatedStart_->Poll();
-    const bool timedOut = state == ElevatedStartState::Pending && elevationDeadline_.hasExpired();
+    const bool timedOut =
+        state == ElevatedStartState::Pending &&
+        ElevationClock() - elevationAsked_ >= std::chrono::milliseconds(kElevationWaitMs);
     if (timedOut) {
         elevatedStart_->Abandon();
         state = elevatedStart_->Poll();

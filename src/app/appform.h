@@ -5,10 +5,10 @@
 #include "engine/run.h"
 #include "sysinfo/clocksampler.h"
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -143,6 +143,8 @@ private:
     void LayOutTestArea();
     void SetValue(QLabel* label, const QString& text);
     void WatchElevatedStart();
+    void WithdrawElevatedStart();
+    std::chrono::nanoseconds ElevationClock() const;
 
     std::unique_ptr<Ui::TAppForm> ui;
     AppEnvironment env_;
@@ -180,7 +182,7 @@ private:
     // about; this copy ends only once the new one runs.
     std::unique_ptr<platform::ElevatedStart> elevatedStart_;
     QTimer* elevationWatch_ = nullptr;
-    QDeadlineTimer elevationDeadline_;
+    std::chrono::nanoseconds elevationAsked_{}; // on the elevation clock
 };
 
 } // namespace zentaro::app

@@ -1,15 +1,20 @@
 // The restart with administrator rights, with stand-ins for pkexec that answer
 // as it does: dismissed, refused, missing, failing, or starting the program.
 #include "platform/elevation.h"
+#include "support/standinasker.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 using zentaro::platform::CreateElevation;
 using zentaro::platform::ElevatedStart;
 using zentaro::platform::ElevatedStartState;
+using zentaro::testing::StandInAsker;
+using zentaro::testing::StandInWatchdog;
 
 Q_DECLARE_METATYPE(ElevatedStartState)
 
@@ -43,6 +48,9 @@ private slots:
     void answers_data();
     void answers();
     void abandonedWhileAsking();
+    void askingUnderTheProgramsOwnName();
+    void grantedAtOnce();
+    void stubbornAskerIsEnded();
 };
 
 void TestElevationLinux::answers_data() {
@@ -92,6 +100,59 @@ void TestElevationLinux::abandonedWhileAsking() {
     QCOMPARE(start->Poll(), ElevatedStartState::Pending);
     start->Abandon();
     QCOMPARE(start->Poll(), ElevatedStartState::Dismissed);
+}
+
+// The program restarts its own file, so the asker's child starts out with the
+// very name the program's copy will have. While the question is up, the request
+// stays pending, every time, from the first look on.
+void TestElevationLinux::askingUnderTheProgramsOwnName() {
+    StandInAsker asker("wait");
+    QVERIFY(asker.ok());
+    const std::string self = QCoreApplication::applicationFilePath().toStdString();
+    auto elevation = CreateElevation(); // pkexec, looked up in PATH
+    for (int round = 0; round < 20; ++round) {
+        auto start = elevation->StartElevated(self);
+        QCOMPARE(start->Poll(), ElevatedStartState::Pending);
+        const qint64 pid = asker.TakePid();
+        QVERIFY2(pid > 0, "the stand-in did not start");
+        QCOMPARE(start->Poll(), ElevatedStartState::Pending);
+        start->Abandon();
+        QCOMPARE(start->Poll(), ElevatedStartState::Dismissed);
+        QVERIFY(StandInAsker::GoneWithin(pid, 10'000));
+    }
+}
+
+// An asker that does not ask runs the program at once: seen as started, and it
+// is the program that runs.
+void TestElevationLinux::grantedAtOnce() {
+    StandInAsker asker("grant");
+    QVERIFY(asker.ok());
+    // The program: a waiting stand-in under this test program's own name.
+    const QString program =
+        asker.folder() + '/' + QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    QVERIFY(QFile::copy(ZENTARO_BIN_DIR "/tests/standins/standin_asker_wait", program));
+    auto start = CreateElevation()->StartElevated(program.toStdString());
+    QCOMPARE(Settle(*start), ElevatedStartState::Started);
+    const qint64 pid = StandInAsker::TakePidOf(program + ".pid");
+    QVERIFY2(pid > 0, "the program did not run");
+    QVERIFY(QFile::remove(program)); // it ends
+}
+
+// An asker deaf to SIGTERM: withdrawing the request comes back at once, and the
+// asker is ended and reaped all the same.
+void TestElevationLinux::stubbornAskerIsEnded() {
+    StandInAsker asker("stubborn");
+    QVERIFY(asker.ok());
+    auto start = CreateElevation()->StartElevated("/bin/true");
+    const qint64 pid = asker.TakePid();
+    QVERIFY2(pid > 0, "the stand-in did not start");
+    {
+        StandInWatchdog watchdog(asker.path(), std::chrono::seconds(5));
+        start->Abandon();
+        QVERIFY2(!watchdog.Disarm(), "withdrawing waited for the asker to end");
+    }
+    QCOMPARE(start->Poll(), ElevatedStartState::Dismissed);
+    QVERIFY2(StandInAsker::GoneWithin(pid, 15'000), "the asker is still there");
 }
 
 QTEST_GUILESS_MAIN(TestElevationLinux)
