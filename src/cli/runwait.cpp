@@ -15,8 +15,8 @@ double RunWaitSeconds(std::uint64_t operationsPerWorker, unsigned workers, unsig
     const std::uint64_t share = std::max(processors, 1u);
     // Rounds of workers the processors run one after another.
     const std::uint64_t rounds = std::max<std::uint64_t>((workers + share - 1) / share, 1);
-    return kStartAndEndSeconds + static_cast<double>(operationsPerWorker) *
-                                     static_cast<double>(rounds) / kSlowestPace;
+    return kStartAndEndSeconds +
+           static_cast<double>(operationsPerWorker) * static_cast<double>(rounds) / kSlowestPace;
 }
 
 double SlowestRunSpeed() {
