@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include "engine/callqueue.h"
+#include "runwait.h"
 #include "terminaltext.h"
 
 #include <algorithm>
@@ -36,34 +37,63 @@ bool Emit(std::ostream& out, const std::string& text, std::ostream& err) {
     return false;
 }
 
+// How a run driven to its end came out.
+struct Driven {
+    std::optional<RunOutcome> outcome;
+    bool interrupted = false; // abandoned at the user's request
+    bool lost = false;        // no outcome within the longest wait for one
+};
+
 // Runs one benchmark, waiting on a call queue as a window waits on its event
 // loop. Shows progress on a terminal once the run has lasted a second, and
-// abandons the run at once when interrupted.
-std::optional<RunOutcome> Drive(const Options& o, bool multi, unsigned workers,
-                                const std::string& label, const Environment& env,
-                                std::ostream& err) {
-    const RunRequest request{o.kind, o.operationCount(), env.clock};
+// abandons the run at once when interrupted. A run whose outcome does not come
+// within the longest time such a run can take has lost its thread (a fault
+// of the system's thread library): it is abandoned too, rather than waited
+// for forever.
+Driven Drive(const Options& o, bool multi, unsigned workers, const std::string& label,
+             const Environment& env, std::ostream& err) {
+    const RunRequest request{o.kind, o.operationCount(), env.clock, {}};
     auto queue = CallQueue::Create();
-    std::optional<RunOutcome> outcome;
-    auto display = [&outcome](const RunOutcome& r) { outcome = r; };
-    std::shared_ptr<RunHandle> handle =
-        multi ? StartMultiCoreRun(request, workers, queue->poster(), display)
-              : StartSingleCoreRun(request, queue->poster(), display);
+    Driven driven;
+    auto display = [&driven](const RunOutcome& r) { driven.outcome = r; };
+    std::shared_ptr<RunHandle> handle;
+    if (env.testing.startRun)
+        handle = env.testing.startRun(request, multi, workers, queue->poster(), display);
+    else if (multi)
+        handle = StartMultiCoreRun(request, workers, queue->poster(), display);
+    else
+        handle = StartSingleCoreRun(request, queue->poster(), display);
 
+    const MonotonicClock waitClock =
+        env.testing.waitClock ? env.testing.waitClock : MonotonicClock(SteadyClockReading);
+    const std::chrono::duration<double> longest(
+        RunWaitSeconds(request.operationCount, multi ? workers : 1, env.threads));
     const bool showProgress =
         env.console && env.console->IsTerminal(platform::StandardStream::Error);
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = waitClock();
     bool progressShown = false;
-    while (!outcome) {
+    auto endProgress = [&] {
+        if (progressShown)
+            err << "\r" << std::string(40, ' ') << "\r" << std::flush;
+    };
+    while (!driven.outcome) {
         if (InterruptStatus(env) != 0) {
             handle->requestStop();
             if (progressShown)
                 err << "\n";
-            return std::nullopt;
+            driven.interrupted = true;
+            return driven;
         }
         if (queue->runOne(std::chrono::milliseconds(100)))
             continue;
-        if (showProgress && std::chrono::steady_clock::now() - start > std::chrono::seconds(1)) {
+        const auto waited = waitClock() - start;
+        if (waited > longest) {
+            handle->requestStop();
+            endProgress();
+            driven.lost = true;
+            return driven;
+        }
+        if (showProgress && waited > std::chrono::seconds(1)) {
             char line[96];
             std::snprintf(line, sizeof line, "\r%s: %5.1f%%", label.c_str(),
                           handle->progress() * 100.0);
@@ -71,9 +101,8 @@ std::optional<RunOutcome> Drive(const Options& o, bool multi, unsigned workers,
             progressShown = true;
         }
     }
-    if (progressShown)
-        err << "\r" << std::string(40, ' ') << "\r" << std::flush;
-    return outcome;
+    endProgress();
+    return driven;
 }
 
 // One kind of run of the plan: single-core, or multi-core on some workers.
@@ -141,12 +170,13 @@ int RunCommandLine(const std::vector<std::string>& args, const Environment& env,
 
     const unsigned workers = o.threads.value_or(env.threads);
     const std::vector<Step> plan = Plan(o, workers);
-    // An earlier result that cannot serve is found out before anything runs.
+    // An earlier result that cannot serve is found out before anything runs;
+    // a file that is no result is refused even where nothing runs (--info).
     std::optional<EarlierResult> earlier;
-    if (o.compare && !o.info && !o.version) {
+    if (o.compare && !o.version) {
         std::string why;
         earlier = LoadEarlierResult(*o.compare, why);
-        if (earlier && Compare(*earlier, Planned(o, plan)).empty())
+        if (earlier && !o.info && Compare(*earlier, Planned(o, plan)).empty())
             why = "it has no measured run of the same mode and test type as this one";
         if (!why.empty()) {
             err << "zentaro-cli: cannot compare with \""
@@ -209,10 +239,17 @@ int RunCommandLine(const std::vector<std::string>& args, const Environment& env,
     for (const Step& step : plan) {
         for (unsigned i = 1; i <= o.repeat; ++i) {
             const std::string label = RunTitle(step.multi, i, o.repeat);
-            const std::optional<RunOutcome> outcome =
-                Drive(o, step.multi, step.workers, label, env, err);
-            if (!outcome)
+            const Driven driven = Drive(o, step.multi, step.workers, label, env, err);
+            if (driven.interrupted)
                 return Interrupted(env, err);
+            if (driven.lost) {
+                err << "zentaro-cli: the " << (step.multi ? "multi" : "single")
+                    << "-core run gave no result in the longest time it can take; its thread "
+                       "was lost\n"
+                    << std::flush;
+                return kExitFailure;
+            }
+            const std::optional<RunOutcome>& outcome = driven.outcome;
             if (!o.json &&
                 !Emit(out, PlainRunReport(*outcome, env.decimalSeparator, i, o.repeat), err))
                 return kExitFailure;

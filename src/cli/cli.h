@@ -13,6 +13,7 @@
 #include <chrono>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,10 +48,21 @@ struct Environment {
     // The date and time the JSON output says the work began at; unknown when
     // unset.
     std::function<std::chrono::system_clock::time_point()> wallClock;
+
+    // Seams for tests; the program leaves them empty.
+    struct Testing {
+        // Starts a run in place of the engine; it may never post an outcome,
+        // as a lost run thread does not.
+        std::function<std::shared_ptr<RunHandle>(const RunRequest&, bool multi, unsigned workers,
+                                                 PostToCaller, DisplayStep)>
+            startRun;
+        // The clock the wait for a run's outcome is measured on.
+        MonotonicClock waitClock; // steady_clock when empty
+    } testing;
 };
 
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1; // a run failed, output could not be written
+inline constexpr int kExitFailure = 1; // a run failed or was lost, output could not be written
 inline constexpr int kExitUsage = 2;   // also an earlier result that cannot be compared with
 // An interrupt ends the program with the console's InterruptStatus().
 

@@ -1,8 +1,10 @@
 #include "comparison.h"
 
 #include "platform/files.h"
+#include "runwait.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -17,38 +19,216 @@ using Json = nlohmann::json;
 
 const char* const kNotAResult = "not a zentaro-cli --json result";
 
-std::optional<EarlierRun> ReadRun(const Json& run) {
-    if (!run.is_object())
-        return std::nullopt;
-    const auto mode = run.find("mode");
-    const auto type = run.find("test_type");
-    const auto threads = run.find("threads");
-    const auto speed = run.find("ops_per_second");
-    if (mode == run.end() || type == run.end() || threads == run.end() || speed == run.end())
-        return std::nullopt;
-    if (!mode->is_string() || (*mode != "single" && *mode != "multi") || !type->is_string() ||
-        !threads->is_number_unsigned() ||
-        threads->get<std::uint64_t>() > std::numeric_limits<unsigned>::max())
-        return std::nullopt;
-    if (!speed->is_null() && !speed->is_number())
-        return std::nullopt;
-    EarlierRun r;
-    r.multiCore = *mode == "multi";
-    r.testType = type->get<std::string>();
-    r.threads = static_cast<unsigned>(threads->get<std::uint64_t>());
-    r.opsPerSecond = speed->is_null() ? 0.0 : speed->get<double>();
-    return r;
+// What a run on `threads` workers can measure: at least one operation over the
+// longest wait for it, at most the most operations on each worker in one
+// millisecond. A speed outside is no run's, and would only print absurd
+// changes.
+bool PossibleSpeed(double opsPerSecond, unsigned threads) {
+    const double fastest = static_cast<double>(kMaxOperationCount) * threads * 1000.0;
+    return std::isfinite(opsPerSecond) && opsPerSecond >= SlowestRunSpeed() &&
+           opsPerSecond <= fastest;
 }
 
-// What a run can measure: at least one operation in at most 2^64 - 1 whole
-// milliseconds, at most 2^64 - 1 operations in one millisecond. A speed
-// outside is no run's, and would only print absurd changes.
-bool PossibleSpeed(double opsPerSecond) {
-    constexpr double kMostOperations = 18446744073709551615.0;
-    constexpr double kSlowest = 1.0 / (kMostOperations / 1000.0);
-    constexpr double kFastest = kMostOperations * 1000.0;
-    return std::isfinite(opsPerSecond) && opsPerSecond >= kSlowest && opsPerSecond <= kFastest;
-}
+// Deeper than any output of ours; deeper still only costs memory.
+constexpr int kMaxDepth = 32;
+
+// Reads an earlier output as it is parsed, keeping only what a comparison
+// needs, so that a file of any shape within the size cap costs little memory
+// beyond its runs. Where a key comes twice, the last one counts. The first
+// run that is not one is remembered and the rest of the text still checked,
+// so that text that is not JSON at all is called that.
+class EarlierReader {
+public:
+    using Number = Json::number_integer_t;
+    using Unsigned = Json::number_unsigned_t;
+    using Float = Json::number_float_t;
+
+    bool null() { return Value(Kind::Null); }
+    bool boolean(bool) { return Value(Kind::Other); }
+    bool number_integer(Number v) { return Value(Kind::Number, static_cast<double>(v)); }
+    bool number_unsigned(Unsigned v) {
+        return Value(Kind::Unsigned, static_cast<double>(v), std::optional<Unsigned>(v));
+    }
+    bool number_float(Float v, const std::string&) { return Value(Kind::Number, v); }
+    bool string(std::string& v) { return Value(Kind::String, 0, std::nullopt, &v); }
+    bool binary(Json::binary_t&) { return Value(Kind::Other); }
+    bool start_object(std::size_t) { return Open(true); }
+    bool start_array(std::size_t) { return Open(false); }
+    bool end_object() { return Close(); }
+    bool end_array() { return Close(); }
+    bool key(std::string& k) {
+        frames_.back().key = std::move(k);
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) {
+        return false;
+    }
+
+    bool tooDeep() const { return tooDeep_; }
+    bool hasRuns() const { return hasRuns_; }
+    const std::string& error() const { return error_; }
+    EarlierResult take() { return std::move(result_); }
+
+private:
+    enum class Kind { Null, Number, Unsigned, String, Other, Container };
+    enum class Role { Root, Runs, Run, Other };
+
+    struct Field {
+        Kind kind = Kind::Other;
+        bool present = false;
+        double number = 0;
+        std::optional<Unsigned> whole;
+        std::string text;
+    };
+    struct Frame {
+        Role role = Role::Other;
+        bool object = false;
+        std::string key;
+        // In a run: mode, test_type, threads, ops_per_second.
+        std::array<Field, 4> fields;
+    };
+
+    // What the next value is to its container.
+    Role RoleOfNext(bool object) const {
+        if (frames_.empty())
+            return object ? Role::Root : Role::Other;
+        const Frame& parent = frames_.back();
+        if (parent.role == Role::Root && parent.key == "runs")
+            return object ? Role::Other : Role::Runs; // an object here is no list
+        if (parent.role == Role::Runs && object)
+            return Role::Run;
+        return Role::Other;
+    }
+
+    // A value within a container: a run's field, the "runs" key, or an
+    // element of the runs list that is not a run.
+    bool Value(Kind kind, double number = 0, std::optional<Unsigned> whole = std::nullopt,
+               std::string* text = nullptr) {
+        if (frames_.empty())
+            return true; // a bare value: no "runs" list
+        Frame& parent = frames_.back();
+        if (parent.role == Role::Root && parent.key == "runs") {
+            StartRuns(false);
+        } else if (parent.role == Role::Runs) {
+            ++runIndex_;
+            Fail("run " + std::to_string(runIndex_) +
+                 " lacks a mode, test type, thread count or speed");
+        } else if (parent.role == Role::Run) {
+            const int at = FieldIndex(parent.key);
+            if (at >= 0) {
+                Field& f = parent.fields[std::size_t(at)];
+                f.kind = kind;
+                f.present = true;
+                f.number = number;
+                f.whole = whole;
+                f.text = text && (at == 0 || at == 1) ? std::move(*text) : std::string();
+            }
+        }
+        return true;
+    }
+
+    bool Open(bool object) {
+        if (frames_.size() >= std::size_t(kMaxDepth)) {
+            tooDeep_ = true;
+            return false;
+        }
+        const Role role = RoleOfNext(object);
+        if (!frames_.empty()) {
+            Frame& parent = frames_.back();
+            if (parent.role == Role::Root && parent.key == "runs")
+                StartRuns(role == Role::Runs);
+            else if (parent.role == Role::Runs && !object) {
+                ++runIndex_;
+                Fail("run " + std::to_string(runIndex_) +
+                     " lacks a mode, test type, thread count or speed");
+            } else if (parent.role == Role::Run && FieldIndex(parent.key) >= 0) {
+                Field& f = parent.fields[std::size_t(FieldIndex(parent.key))];
+                f = Field{};
+                f.kind = Kind::Container;
+                f.present = true;
+            }
+        }
+        frames_.push_back(Frame{role, object, {}, {}});
+        return true;
+    }
+
+    bool Close() {
+        const Frame frame = std::move(frames_.back());
+        frames_.pop_back();
+        if (frame.role == Role::Run) {
+            ++runIndex_;
+            ReadRun(frame);
+        }
+        return true;
+    }
+
+    static int FieldIndex(const std::string& key) {
+        static const char* const kNames[] = {"mode", "test_type", "threads", "ops_per_second"};
+        for (int i = 0; i < 4; ++i)
+            if (key == kNames[i])
+                return i;
+        return -1;
+    }
+
+    // A "runs" key at the top: what it held before no longer counts.
+    void StartRuns(bool list) {
+        hasRuns_ = list;
+        runIndex_ = 0;
+        error_.clear();
+        result_.runs.clear();
+    }
+
+    void Fail(std::string why) {
+        if (error_.empty())
+            error_ = std::move(why);
+    }
+
+    void ReadRun(const Frame& run) {
+        const Field& mode = run.fields[0];
+        const Field& type = run.fields[1];
+        const Field& threads = run.fields[2];
+        const Field& speed = run.fields[3];
+        const std::string which = "run " + std::to_string(runIndex_);
+        if (!mode.present || mode.kind != Kind::String ||
+            (mode.text != "single" && mode.text != "multi") || !type.present ||
+            type.kind != Kind::String || !threads.present || threads.kind != Kind::Unsigned ||
+            !speed.present ||
+            (speed.kind != Kind::Null && speed.kind != Kind::Number &&
+             speed.kind != Kind::Unsigned)) {
+            Fail(which + " lacks a mode, test type, thread count or speed");
+            return;
+        }
+        if (*threads.whole > std::numeric_limits<unsigned>::max()) {
+            Fail(which + " lacks a mode, test type, thread count or speed");
+            return;
+        }
+        if (*threads.whole == 0) {
+            Fail(which + " has no threads");
+            return;
+        }
+        if (speed.kind == Kind::Null)
+            return; // a run that measured nothing
+        if (!PossibleSpeed(speed.number, static_cast<unsigned>(*threads.whole))) {
+            Fail(which + " has a speed no run can measure");
+            return;
+        }
+        if (!error_.empty())
+            return;
+        EarlierRun r;
+        r.multiCore = mode.text == "multi";
+        r.testType = type.text;
+        r.threads = static_cast<unsigned>(*threads.whole);
+        r.opsPerSecond = speed.number;
+        result_.runs.push_back(std::move(r));
+    }
+
+    std::vector<Frame> frames_;
+    bool tooDeep_ = false;
+    bool hasRuns_ = false;
+    std::size_t runIndex_ = 0;
+    std::string error_;
+    EarlierResult result_;
+};
 
 struct Key {
     bool multiCore;
@@ -86,36 +266,26 @@ std::optional<EarlierResult> ParseEarlierResult(std::string_view text, std::stri
         error = "the file is empty";
         return std::nullopt;
     }
-    const Json root = Json::parse(text.begin(), text.end(), nullptr, false);
-    if (root.is_discarded()) {
+    EarlierReader reader;
+    const bool parsed = Json::sax_parse(text.begin(), text.end(), &reader);
+    if (reader.tooDeep()) {
+        error = std::string(kNotAResult) + " (nested more than " + std::to_string(kMaxDepth) +
+                " levels deep)";
+        return std::nullopt;
+    }
+    if (!parsed) {
         error = "not JSON";
         return std::nullopt;
     }
-    const auto runs = root.is_object() ? root.find("runs") : root.end();
-    if (!root.is_object() || runs == root.end() || !runs->is_array()) {
+    if (!reader.hasRuns()) {
         error = std::string(kNotAResult) + " (no \"runs\" list)";
         return std::nullopt;
     }
-    EarlierResult result;
-    std::size_t index = 0;
-    for (const Json& item : *runs) {
-        ++index;
-        const auto run = ReadRun(item);
-        if (!run) {
-            error = std::string(kNotAResult) + " (run " + std::to_string(index) +
-                    " lacks a mode, test type, thread count or speed)";
-            return std::nullopt;
-        }
-        // null: a run that measured nothing, left out below.
-        if (!item["ops_per_second"].is_null() && !PossibleSpeed(run->opsPerSecond)) {
-            error = std::string(kNotAResult) + " (run " + std::to_string(index) +
-                    " has a speed no run can measure)";
-            return std::nullopt;
-        }
-        if (run->opsPerSecond > 0)
-            result.runs.push_back(*run);
+    if (!reader.error().empty()) {
+        error = std::string(kNotAResult) + " (" + reader.error() + ")";
+        return std::nullopt;
     }
-    return result;
+    return reader.take();
 }
 
 std::optional<EarlierResult> LoadEarlierResult(const std::string& path, std::string& error) {

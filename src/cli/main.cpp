@@ -9,6 +9,7 @@
 #include "platform/kernelrelease.h"
 #include "platform/osdescription.h"
 #include "platform/powersupply.h"
+#include "platform/processend.h"
 #include "platform/processortimes.h"
 #include "platform/processortopology.h"
 #include "platform/registry.h"
@@ -22,7 +23,10 @@
 #include <cstdlib>
 #include <iostream>
 
-int main(int argc, char** argv) {
+namespace {
+
+// The whole program; everything it opened is closed when this returns.
+int RunProgram(int argc, char** argv) {
     // Numbers in plain output follow the user's locale, as in the window.
     std::setlocale(LC_ALL, "");
     namespace platform = zentaro::platform;
@@ -72,4 +76,12 @@ int main(int argc, char** argv) {
     if (console && console->InterruptStatus() != 0)
         std::_Exit(status); // do not wait for workers that are still winding down
     return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Ends as the window program does: on Windows the runtimes' own exit-time
+    // clean-up can wait forever.
+    zentaro::platform::EndProcess(RunProgram(argc, argv));
 }

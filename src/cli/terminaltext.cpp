@@ -48,6 +48,14 @@ std::size_t Sequence(std::string_view text, std::size_t i, char32_t& codePoint) 
     return 0;
 }
 
+// Characters that reorder or break the text around them where a terminal
+// shows it: the directional marks, embeddings, overrides and isolates, and
+// the line and paragraph separators.
+bool Reorders(char32_t c) {
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x2028 && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
 void AppendEscape(std::string& out, const char* format, unsigned value) {
     char buffer[8];
     std::snprintf(buffer, sizeof buffer, format, value);
@@ -72,7 +80,7 @@ std::string TerminalText(std::string_view text, std::size_t maxCharacters) {
         }
         if (codePoint < 0x20 || codePoint == 0x7F)
             AppendEscape(out, "\\x%02x", static_cast<unsigned>(codePoint));
-        else if (codePoint >= 0x80 && codePoint <= 0x9F)
+        else if ((codePoint >= 0x80 && codePoint <= 0x9F) || Reorders(codePoint))
             AppendEscape(out, "\\u%04x", static_cast<unsigned>(codePoint));
         else
             out.append(text.substr(i, length));

@@ -1,8 +1,11 @@
 #include "run.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <exception>
 #include <limits>
+#include <mutex>
+#include <stdexcept>
 #include <thread>
 
 namespace zentaro {
@@ -51,6 +54,49 @@ std::shared_ptr<RunHandle> MakeRunHandle(const RunRequest& request, unsigned wor
         IterationsFor(request.kind, request.operationCount).value_or(0);
     return std::make_shared<RunHandle>(workers, iterations);
 }
+
+namespace {
+
+void Join(const RunThreadOperations& operations, std::thread& thread) {
+    if (operations.join)
+        operations.join(thread);
+    else
+        thread.join();
+}
+
+void Detach(const RunThreadOperations& operations, std::thread& thread) {
+    if (operations.detach)
+        operations.detach(thread);
+    else
+        thread.detach();
+}
+
+// Runs a step of the thread library; returns why it failed, empty when it did not.
+template <typename Step> std::string Attempt(Step step) {
+    try {
+        step();
+        return {};
+    } catch (const std::exception& e) {
+        return *e.what() ? e.what() : "unknown failure";
+    } catch (...) {
+        return "unknown failure";
+    }
+}
+
+// A thread that may still run must never be destroyed (that ends the
+// process): it is detached, or, when even that fails, kept where nothing
+// destroys it until the process ends.
+void LetGo(const RunThreadOperations& operations, std::thread& thread) {
+    Attempt([&] { Detach(operations, thread); });
+    if (!thread.joinable())
+        return;
+    static std::mutex lock;
+    static auto* const kept = new std::vector<std::thread>; // never freed, on purpose
+    const std::lock_guard guard(lock);
+    kept->push_back(std::move(thread));
+}
+
+} // namespace
 
 class RunExecutor {
 public:
@@ -160,40 +206,66 @@ public:
             });
     }
 
-    static RunOutcome Multi(const RunRequest& request, unsigned workers, RunHandle& handle) {
+    static RunOutcome Multi(const RunRequest& request, unsigned workers,
+                            const std::shared_ptr<RunHandle>& handle) {
         return Guarded(
-            request, workers, true, handle,
+            request, workers, true, *handle,
             [&](RunOutcome& outcome, std::uint64_t n, std::chrono::nanoseconds& elapsed) {
+                // What the workers touch they own with the coordinator, so that
+                // one it cannot wait for may go on safely after the run ended.
                 // Each worker writes only its own slot; join() orders those
                 // writes before the coordinator reads them.
+                auto slots = std::make_shared<std::vector<std::optional<std::uint64_t>>>(workers);
                 std::vector<std::thread> threads;
                 threads.reserve(workers);
                 // The span covers starting every worker and waiting for the slowest.
                 const auto start = Read(request.clock);
                 try {
                     for (unsigned i = 0; i < workers; ++i) {
-                        threads.emplace_back([&, i] {
+                        threads.emplace_back([kind = request.kind, n, handle, slots, i] {
                             std::uint64_t result = 0;
-                            if (RunWorkloadOf(request.kind, n, result, ControlFor(handle, i)))
-                                outcome.results[i] = result;
+                            if (RunWorkloadOf(kind, n, result, ControlFor(*handle, i)))
+                                (*slots)[i] = result;
                         });
                     }
                 } catch (...) {
                     // Could not start every worker: stop those that did start.
-                    handle.requestStop();
-                    for (auto& t : threads)
-                        t.join();
+                    handle->requestStop();
+                    JoinAll(request.threadOperations, threads, *handle);
                     throw;
                 }
-                for (auto& t : threads)
-                    t.join();
+                const std::string failure = JoinAll(request.threadOperations, threads, *handle);
+                if (!failure.empty())
+                    throw std::runtime_error(failure);
                 elapsed = Read(request.clock) - start;
+                outcome.results = *slots;
                 for (const auto& result : outcome.results) {
                     if (!result)
                         return false;
                 }
                 return true;
             });
+    }
+
+    // Waits for every thread. One that cannot be waited for is let go (the
+    // others are told to stop, so the run ends soon); returns what went wrong
+    // first, empty when every thread was joined.
+    static std::string JoinAll(const RunThreadOperations& operations,
+                               std::vector<std::thread>& threads, RunHandle& handle) {
+        std::string failure;
+        for (std::size_t i = 0; i < threads.size(); ++i) {
+            std::thread& thread = threads[i];
+            if (!thread.joinable())
+                continue;
+            const std::string why = Attempt([&] { Join(operations, thread); });
+            if (!thread.joinable())
+                continue;
+            if (failure.empty())
+                failure = "cannot wait for worker " + std::to_string(i + 1) + ": " + why;
+            handle.requestStop();
+            LetGo(operations, thread);
+        }
+        return failure;
     }
 
     // No thread could be started for the run: it still ends, without a result.
@@ -212,8 +284,8 @@ namespace {
 // Starts `body` on a detached thread that owns everything it touches, so the
 // caller may go away (or the process end) while it runs.
 std::shared_ptr<RunHandle>
-Launch(std::shared_ptr<RunHandle> handle, PostToCaller post, DisplayStep display,
-       std::function<RunOutcome(RunHandle&)> body,
+Launch(std::shared_ptr<RunHandle> handle, const RunThreadOperations& operations, PostToCaller post,
+       DisplayStep display, std::function<RunOutcome(const std::shared_ptr<RunHandle>&)> body,
        const std::function<RunOutcome(RunHandle&, const char*)>& notStarted) {
     // Hands the display step to the caller's thread; never runs it here.
     auto deliver = [post = std::move(post), display = std::move(display)](RunOutcome outcome) {
@@ -223,12 +295,40 @@ Launch(std::shared_ptr<RunHandle> handle, PostToCaller post, DisplayStep display
                     display(outcome);
             });
     };
+    // The thread starts its work only once it has been let go; when that
+    // fails, it ends the run as failed instead, and the caller waits for that.
+    struct Gate {
+        std::mutex lock;
+        std::condition_variable opened;
+        bool open = false;
+        std::string failure;
+    };
+    auto gate = std::make_shared<Gate>();
+    std::thread thread;
     try {
-        std::thread([handle, deliver, body = std::move(body)]() {
-            deliver(body(*handle));
-        }).detach();
+        thread = std::thread([handle, deliver, gate, notStarted, body = std::move(body)]() {
+            std::unique_lock lock(gate->lock);
+            gate->opened.wait(lock, [&] { return gate->open; });
+            const std::string failure = gate->failure;
+            lock.unlock();
+            deliver(failure.empty() ? body(handle) : notStarted(*handle, failure.c_str()));
+        });
     } catch (const std::exception& e) {
         deliver(notStarted(*handle, e.what()));
+        return handle;
+    }
+    const std::string why = Attempt([&] { Detach(operations, thread); });
+    {
+        const std::lock_guard lock(gate->lock);
+        if (thread.joinable())
+            gate->failure = "cannot let the run's thread go: " + why;
+        gate->open = true;
+    }
+    gate->opened.notify_one();
+    if (thread.joinable()) {
+        Attempt([&] { Join(operations, thread); }); // it only posts the failure
+        if (thread.joinable())
+            LetGo(operations, thread);
     }
     return handle;
 }
@@ -239,8 +339,8 @@ std::shared_ptr<RunHandle> StartSingleCoreRun(const RunRequest& request, PostToC
                                               DisplayStep display) {
     auto handle = MakeRunHandle(request, 1);
     return Launch(
-        handle, std::move(post), std::move(display),
-        [request](RunHandle& h) { return RunExecutor::Single(request, h); },
+        handle, request.threadOperations, std::move(post), std::move(display),
+        [request](const std::shared_ptr<RunHandle>& h) { return RunExecutor::Single(request, *h); },
         [request](RunHandle& h, const char* why) {
             return RunExecutor::NotStarted(request, 1, false, h, why);
         });
@@ -250,8 +350,10 @@ std::shared_ptr<RunHandle> StartMultiCoreRun(const RunRequest& request, unsigned
                                              PostToCaller post, DisplayStep display) {
     auto handle = MakeRunHandle(request, workers);
     return Launch(
-        handle, std::move(post), std::move(display),
-        [request, workers](RunHandle& h) { return RunExecutor::Multi(request, workers, h); },
+        handle, request.threadOperations, std::move(post), std::move(display),
+        [request, workers](const std::shared_ptr<RunHandle>& h) {
+            return RunExecutor::Multi(request, workers, h);
+        },
         [request, workers](RunHandle& h, const char* why) {
             return RunExecutor::NotStarted(request, workers, true, h, why);
         });
@@ -263,7 +365,7 @@ RunOutcome RunSingleCore(const RunRequest& request, const std::shared_ptr<RunHan
 
 RunOutcome RunMultiCore(const RunRequest& request, unsigned workers,
                         const std::shared_ptr<RunHandle>& handle) {
-    return RunExecutor::Multi(request, workers, *handle);
+    return RunExecutor::Multi(request, workers, handle);
 }
 
 } // namespace zentaro

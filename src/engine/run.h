@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace zentaro {
@@ -80,15 +81,28 @@ private:
     unsigned workers_;
 };
 
+// What a run does with its threads, for tests that make the thread library
+// fail; each stands in for the std::thread member of its name. Empty in the
+// program.
+struct RunThreadOperations {
+    std::function<void(std::thread&)> join;
+    std::function<void(std::thread&)> detach;
+};
+
 struct RunRequest {
     WorkloadKind kind = WorkloadKind::Default;
     std::uint64_t operationCount = 0; // per worker
     MonotonicClock clock;             // SteadyClockReading when empty
+    RunThreadOperations threadOperations;
 };
 
 // A run is refused, and ends Failed with an error text without starting any
 // worker, when it has no worker, its kind is not one of the six, or its loop
 // iterations per worker or its operations over all workers do not fit 64 bits.
+
+// A thread the run cannot wait for or let go (join() or detach() fails) ends
+// the run Failed, with an error text; the thread is let go or, failing that,
+// kept for the life of the process, never destroyed while it may run.
 
 // Starts a run on a thread of its own and returns at once. When it ends, the
 // display step is handed to `post`, never called directly. Nothing waits for

@@ -1,4 +1,5 @@
 #include "cli/cli.h"
+#include "cli/comparison.h"
 #include "cli/summary.h"
 #include "cli/terminaltext.h"
 #include "platform/systeminfo.h"
@@ -237,6 +238,8 @@ private slots:
     void comparison_data();
     void comparison();
     void comparisonWithManyKinds();
+    void lostRunThread_data();
+    void lostRunThread();
     void executableExitCodes();
     void executableUnwritableOutput_data();
     void executableUnwritableOutput();
@@ -246,6 +249,8 @@ private slots:
     void executableInterrupted_data();
     void executableInterrupted();
     void executableRepeatsScalingAndComparison();
+    void executableHostileComparisonFiles_data();
+    void executableHostileComparisonFiles();
 
 private:
     QTemporaryDir tmp_;
@@ -362,6 +367,20 @@ void TestCli::terminalText_data() {
     QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << -1 << QByteArray("\\xed\\xa0\\x80");
     QTest::newRow("past U+10FFFF")
         << QByteArray("\xf4\x90\x80\x80") << -1 << QByteArray("\\xf4\\x90\\x80\\x80");
+    QTest::newRow("right-to-left override") << QByteArray("Intel \xe2\x80\xae"
+                                                          "UPC")
+                                            << -1 << QByteArray("Intel \\u202eUPC");
+    QTest::newRow("marks, embeddings, isolates")
+        << QByteArray("a\xd8\x9c"
+                      "b\xe2\x80\x8e\xe2\x80\x8f\xe2\x80\xaa\xe2\x80\xac"
+                      "c\xe2\x81\xa6\xe2\x81\xa9")
+        << -1 << QByteArray("a\\u061cb\\u200e\\u200f\\u202a\\u202cc\\u2066\\u2069");
+    QTest::newRow("line and paragraph separators") << QByteArray("a\xe2\x80\xa8"
+                                                                 "b\xe2\x80\xa9")
+                                                   << -1 << QByteArray("a\\u2028b\\u2029");
+    QTest::newRow("their neighbours stay")
+        << QByteArray("\xe2\x80\x8d\xe2\x80\xaf\xe2\x81\xa5\xe2\x81\xaa") << -1
+        << QByteArray("\xe2\x80\x8d\xe2\x80\xaf\xe2\x81\xa5\xe2\x81\xaa");
     QTest::newRow("cut at the limit") << QByteArray("abcdef") << 4 << QByteArray("abcd...");
     QTest::newRow("exactly at the limit") << QByteArray("abcd") << 4 << QByteArray("abcd");
     QTest::newRow("cut counts characters, not bytes")
@@ -698,6 +717,14 @@ void TestCli::hostileProcessorName() {
     QVERIFY(
         plain.out.find("CPU Name: Evil\\xff\\xfe CPU \\x1b]0;owned\\x07\\x1b[2J\\u009b1m\\x0a\n") !=
         std::string::npos);
+    // A name that turns the rest of the line around shows its marks instead.
+    env.machine.cpuName = "\xe2\x80\xae"
+                          "UPC live\xe2\x81\xa7";
+    const Result reordered = Run({"--info"}, env);
+    QCOMPARE(reordered.status, kExitOk);
+    QVERIFY2(reordered.out.find("CPU Name: \\u202eUPC live\\u2067\n") != std::string::npos,
+             reordered.out.c_str());
+    QVERIFY(reordered.out.find("\xe2\x80\xae") == std::string::npos);
 }
 
 // The new options at the edges of their ranges, and what they leave alone.
@@ -1178,6 +1205,42 @@ void TestCli::comparisonWithManyKinds() {
     QCOMPARE(changes[0].toObject()["old_ops_per_second"].toDouble(), 500000.0);
 }
 
+void TestCli::lostRunThread_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("run");
+    QTest::newRow("single-core, plain") << QStringList{"--single"} << "single-core";
+    QTest::newRow("multi-core, JSON") << QStringList{"--multi", "--json"} << "multi-core";
+    QTest::newRow("years of work") << QStringList{"--length", "99999", "--single"} << "single-core";
+}
+
+// A run whose thread is lost never posts its outcome: the program gives up
+// once the longest time such a run can take has passed, says so and fails,
+// instead of waiting forever.
+void TestCli::lostRunThread() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, run);
+    Environment env = TestEnvironment();
+    std::vector<std::shared_ptr<RunHandle>> started;
+    env.testing.startRun = [&](const RunRequest& request, bool, unsigned workers, PostToCaller,
+                               DisplayStep) {
+        started.push_back(MakeRunHandle(request, workers));
+        return started.back();
+    };
+    // Every reading of the wait's clock is a hundred days after the last.
+    auto readings = std::make_shared<std::atomic<std::int64_t>>(0);
+    env.testing.waitClock = [readings] { return 2400h * readings->fetch_add(1); };
+    Result r;
+    QVERIFY(testing::FinishesInTime([&] { r = Run(args, env); }));
+    QCOMPARE(r.status, kExitFailure);
+    QVERIFY2(IsOneCleanLine(r.err), r.err.c_str());
+    QCOMPARE(QString::fromStdString(r.err),
+             "zentaro-cli: the " + run +
+                 " run gave no result in the longest time it can take; its thread was lost\n");
+    QCOMPARE(started.size(), std::size_t(1));
+    QVERIFY(started[0]->stopRequested()); // in case it still runs somewhere
+    QVERIFY(r.out.find("\"runs\"") == std::string::npos);
+}
+
 // An earlier --json output against fixture files: pairs of the same kind
 // with their change, or one line on standard error and nothing run.
 void TestCli::comparison_data() {
@@ -1226,8 +1289,29 @@ void TestCli::comparison_data() {
         << QStringList{} << "";
     QTest::newRow("speed zero") << "<speed 0>" << QStringList{}
                                 << "(run 1 has a speed no run can measure)" << QStringList{} << "";
-    QTest::newRow("deeply nested")
-        << "<deep>" << QStringList{} << "no \"runs\" list" << QStringList{} << "";
+    QTest::newRow("speed just above one operation in the longest wait")
+        << "<speed 0.0167>" << QStringList{"--single"} << ""
+        << QStringList{"single Default 1/1 0.0167 1e+06 5.99e+07"}
+        << "  Single-core, Default: 0.00 -> 1.00 million ops/sec (+";
+    QTest::newRow("speed just below one operation in the longest wait")
+        << "<speed 0.0166666>" << QStringList{} << "(run 1 has a speed no run can measure)"
+        << QStringList{} << "";
+    QTest::newRow("speed below a millionth of an operation a second")
+        << "<speed 1e-16>" << QStringList{} << "(run 1 has a speed no run can measure)"
+        << QStringList{} << "";
+    QTest::newRow("speed above the most operations in a millisecond")
+        << "<speed 1e22>" << QStringList{} << "(run 1 has a speed no run can measure)"
+        << QStringList{} << "";
+    QTest::newRow("no threads") << "<threads 0>" << QStringList{} << "(run 1 has no threads)"
+                                << QStringList{} << "";
+    const QString tooDeep = "not a zentaro-cli --json result (nested more than 32 levels deep)";
+    QTest::newRow("deeply nested") << "<deep>" << QStringList{} << tooDeep << QStringList{} << "";
+    QTest::newRow("deeply nested inside a run")
+        << "<deep run>" << QStringList{} << tooDeep << QStringList{} << "";
+    QTest::newRow("--info, missing") << "<missing>" << QStringList{"--info"}
+                                     << QString(std::strerror(ENOENT)) << QStringList{} << "";
+    QTest::newRow("--info, malformed") << "malformed.json" << QStringList{"--info", "--json"}
+                                       << ": not JSON" << QStringList{} << "";
     QTest::newRow("huge") << "<huge>" << QStringList{} << ": larger than 64 MiB" << QStringList{}
                           << "";
     QTest::newRow("folder") << "<folder>" << QStringList{} << ": not a regular file"
@@ -1255,6 +1339,12 @@ void TestCli::comparison() {
             QVERIFY(QDir().mkpath(path));
         else if (file == "<fifo>")
             QVERIFY(testing::MakeFifo(path));
+        else if (file == "<deep run>")
+            QVERIFY(WriteText(path, "{\"runs\": [{\"mode\": \"single\", \"results\": " +
+                                        QByteArray(40, '[') + QByteArray(40, ']') + "}]}"));
+        else if (file == "<threads 0>")
+            QVERIFY(WriteText(path, "{\"runs\": [{\"mode\": \"single\", \"test_type\": "
+                                    "\"Default\", \"threads\": 0, \"ops_per_second\": 1e6}]}"));
         else if (file.startsWith("<speed "))
             QVERIFY(WriteText(path, "{\"runs\": [{\"mode\": \"single\", \"test_type\": "
                                     "\"Default\", \"threads\": 1, \"ops_per_second\": " +
@@ -1458,6 +1548,62 @@ void TestCli::executableRepeatsScalingAndComparison() {
     const QString text = QString::fromUtf8(again.readAllStandardOutput());
     QVERIFY2(text.contains("\nCompared with " + saved + "\n  Single-core, Default: "),
              qPrintable(text));
+}
+
+void TestCli::executableHostileComparisonFiles_data() {
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<QByteArray>("item"); // repeated up to 64 MiB
+    QTest::addColumn<QByteArray>("tail");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("64 MiB of [") << QByteArray() << QByteArray("[") << QByteArray()
+                                 << "(nested more than 32 levels deep)";
+    QTest::newRow("22 million empty runs")
+        << QByteArray("{\"runs\": [{}") << QByteArray(",{}") << QByteArray("]}")
+        << "(run 1 lacks a mode, test type, thread count or speed)";
+    QTest::newRow("33 million numbers beside the runs")
+        << QByteArray("{\"runs\": [], \"x\": [0") << QByteArray(",0") << QByteArray("]}")
+        << "it has no measured run of the same mode and test type";
+    QTest::newRow("a million runs that measured nothing")
+        << QByteArray("{\"runs\": [") +
+               "{\"mode\": \"single\", \"test_type\": \"Default\", \"threads\": 1, "
+               "\"ops_per_second\": null}"
+        << QByteArray(
+               ",{\"mode\":\"single\",\"test_type\":\"\",\"threads\":1,\"ops_per_second\":null}")
+        << QByteArray("]}") << "it has no measured run of the same mode and test type";
+}
+
+// Files of the largest size read, shaped to cost the reader the most: the
+// real program refuses each, saying why, in a fraction of the memory the
+// whole parsed file would take.
+void TestCli::executableHostileComparisonFiles() {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    QSKIP("sanitizers reserve more address space than the limit allows");
+#endif
+    QFETCH(QByteArray, head);
+    QFETCH(QByteArray, item);
+    QFETCH(QByteArray, tail);
+    QFETCH(QString, error);
+    const qsizetype size = qsizetype(kMaxEarlierResultBytes);
+    QByteArray text = head;
+    text.reserve(size);
+    const qsizetype items = (size - head.size() - tail.size()) / item.size();
+    for (qsizetype i = 0; i < items; ++i)
+        text += item;
+    text += tail;
+    QVERIFY(text.size() <= size && text.size() > size - item.size() - 1);
+    const QString path = tmp_.filePath("hostile.json");
+    QVERIFY(WriteText(path, text));
+    text.clear();
+    text.squeeze();
+    Child child;
+    // The file's text and the program, with room to spare; the whole parsed
+    // file would take gigabytes.
+    QVERIFY(RunThroughShell(R"(ulimit -v 400000 && exec "$0" "$@")",
+                            {"--single", "--operations", "1000", "--compare", path}, child));
+    QFile::remove(path);
+    QCOMPARE(child.exitCode, kExitUsage);
+    QVERIFY(child.out.isEmpty());
+    QVERIFY2(QString::fromUtf8(child.err).contains(error), child.err.constData());
 }
 
 QTEST_GUILESS_MAIN(TestCli)

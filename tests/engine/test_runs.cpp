@@ -4,9 +4,11 @@
 #include "engine/run.h"
 
 #include <QtTest>
+#include <atomic>
 #include <chrono>
 #include <limits>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 using namespace zentaro;
@@ -103,6 +105,8 @@ private slots:
     void stopEndsLongRunPromptly_data();
     void stopEndsLongRunPromptly();
     void abandonedRunIsSafe();
+    void threadLibraryFailures_data();
+    void threadLibraryFailures();
 };
 
 void TestRuns::fromStopwatchToRating_data() {
@@ -334,6 +338,68 @@ void TestRuns::abandonedRunIsSafe() {
     }
     handle->requestStop();
     QTRY_VERIFY_WITH_TIMEOUT(handle->finished(), 30000);
+}
+
+void TestRuns::threadLibraryFailures_data() {
+    QTest::addColumn<bool>("multi");
+    QTest::addColumn<bool>("started"); // started and posted, else run where called
+    QTest::addColumn<int>("joinFailures");
+    QTest::addColumn<bool>("detachFails");
+    QTest::addColumn<QString>("error");
+    const QString notLetGo = "cannot let the run's thread go: ";
+    const QString notWaited = "cannot wait for worker 1: ";
+    QTest::newRow("single-core run's thread not let go") << false << true << 0 << true << notLetGo;
+    QTest::newRow("multi-core run's thread not let go") << true << true << 0 << true << notLetGo;
+    QTest::newRow("one worker not waited for") << true << false << 1 << false << notWaited;
+    QTest::newRow("no worker waited for") << true << false << 3 << false << notWaited;
+    QTest::newRow("a worker not waited for, started") << true << true << 1 << false << notWaited;
+#if !defined(__SANITIZE_THREAD__) // a thread kept to the end is, to it, a leak
+    QTest::newRow("a worker neither waited for nor let go")
+        << true << false << 1 << true << notWaited;
+#endif
+}
+
+// A thread library that cannot join or detach a thread ends the run as
+// failed, with a reason, and never the process; workers that could not be
+// waited for stop with the rest and let go of the run.
+void TestRuns::threadLibraryFailures() {
+    QFETCH(bool, multi);
+    QFETCH(bool, started);
+    QFETCH(int, joinFailures);
+    QFETCH(bool, detachFails);
+    QFETCH(QString, error);
+    constexpr unsigned kWorkers = 3;
+    auto joins = std::make_shared<std::atomic<int>>(0);
+    RunRequest request{WorkloadKind::Branch, OperationCountForLength(99'999)};
+    request.threadOperations.join = [joins, joinFailures](std::thread& t) {
+        if (joins->fetch_add(1) < joinFailures)
+            throw std::system_error(std::make_error_code(std::errc::resource_deadlock_would_occur));
+        t.join();
+    };
+    if (detachFails) {
+        request.threadOperations.detach = [](std::thread&) {
+            throw std::system_error(std::make_error_code(std::errc::no_such_process));
+        };
+    }
+    std::optional<RunOutcome> outcome;
+    std::shared_ptr<RunHandle> handle;
+    if (started) {
+        Receiver r;
+        handle = multi ? StartMultiCoreRun(request, kWorkers, r.queue->poster(), r.display())
+                       : StartSingleCoreRun(request, r.queue->poster(), r.display());
+        QVERIFY(r.wait());
+        outcome = r.outcome;
+    } else {
+        handle = MakeRunHandle(request, kWorkers);
+        outcome = RunMultiCore(request, kWorkers, handle);
+    }
+    QCOMPARE(int(outcome->status), int(RunOutcome::Status::Failed));
+    QVERIFY2(Q(outcome->error).startsWith(error), outcome->error.c_str());
+    QVERIFY(Q(outcome->error).size() > error.size()); // the library's own reason follows
+    QVERIFY(!outcome->hasResult());
+    QVERIFY(handle->finished());
+    // Every thread let go ends soon and gives up its share of the run.
+    QTRY_VERIFY_WITH_TIMEOUT(handle.use_count() == 1, 30000);
 }
 
 QTEST_GUILESS_MAIN(TestRuns)

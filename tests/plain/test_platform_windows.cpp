@@ -6,12 +6,14 @@
 // without a display and this program could not end it again.
 #include "about/versioninfo.h"
 #include "platform/console.h"
+#include "platform/coreentries.h"
 #include "platform/datafolders.h"
 #include "platform/files.h"
 #include "platform/hypervisor.h"
 #include "platform/machineidentity.h"
 #include "platform/osdescription.h"
 #include "platform/processortimes.h"
+#include "platform/processortopology.h"
 #include "platform/registry.h"
 #include "platform/restart.h"
 #include "platform/systeminfo.h"
@@ -30,7 +32,9 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -191,6 +195,38 @@ void SystemInformation(Check& check) {
     if (const auto expected = Environment("ZENTARO_EXPECT_PROCESSORS"))
         CHECK_EQ(check, std::to_string(basic.logicalProcessors), *expected);
     CHECK(check, basic.logicalProcessors >= 1);
+}
+
+// ---- physical cores
+
+// Lists of real core entries, as the system lays them out, walked by each
+// entry's own size: a core's entry is smaller than the structure's full size.
+void ProcessorCoreEntries(Check& check) {
+    using Entry = SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX;
+    const std::size_t coreSize = offsetof(Entry, Processor) +
+                                 offsetof(PROCESSOR_RELATIONSHIP, GroupMask) +
+                                 sizeof(GROUP_AFFINITY);
+    CHECK_EQ(check, coreSize, std::size_t(48));
+    CHECK(check, coreSize < sizeof(Entry));
+    for (unsigned cores : {1u, 2u, 16u}) {
+        check.row(std::to_string(cores) + " core entries");
+        std::vector<unsigned char> list(coreSize * cores);
+        for (unsigned i = 0; i < cores; ++i) {
+            Entry entry{};
+            entry.Relationship = RelationProcessorCore;
+            entry.Size = static_cast<DWORD>(coreSize);
+            entry.Processor.GroupCount = 1;
+            entry.Processor.GroupMask[0].Mask = KAFFINITY(1) << i;
+            std::memcpy(list.data() + coreSize * i, &entry, coreSize);
+        }
+        CHECK_EQ(check, platform::CountCoreEntries(list.data(), list.size()).value_or(0), cores);
+    }
+    check.row("");
+    // The system's own list, through the program's reader.
+    const std::optional<unsigned> physical = platform::CreateProcessorTopology()->PhysicalCores();
+    CHECK(check, physical.has_value());
+    if (const auto expected = Environment("ZENTARO_EXPECT_PHYSICAL_CORES"))
+        CHECK_EQ(check, std::to_string(physical.value_or(0)), *expected);
 }
 
 // ---- current clock speed through WMI
@@ -732,6 +768,7 @@ int main(int argc, char** argv) {
             {"registry_key_reads", RegistryKeyReads},
             {"machine_processor_key", MachineProcessorKey},
             {"system_information", SystemInformation},
+            {"processor_core_entries", ProcessorCoreEntries},
             {"clock_speed_from_wmi", ClockSpeedFromWmi},
             {"clock_speed_failures", ClockSpeedFailures},
             {"clock_speed_leaves_com_as_found", ClockSpeedLeavesComAsFound},

@@ -1,8 +1,10 @@
 // The kernel's release and how the processors sit on cores, for the command
 // line's reports.
+#include "platform/coreentries.h"
 #include "platform/kernelrelease.h"
 #include "platform/processortopology.h"
 
+#include <algorithm>
 #include <vector>
 #include <windows.h>
 
@@ -33,19 +35,7 @@ public:
                     reinterpret_cast<SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(buffer.data()),
                     &size))
                 return std::nullopt;
-            unsigned cores = 0;
-            for (DWORD offset = 0;
-                 size - offset >= sizeof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX);) {
-                const auto* entry =
-                    reinterpret_cast<const SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(buffer.data() +
-                                                                                     offset);
-                if (entry->Size == 0 || entry->Size > size - offset)
-                    break;
-                if (entry->Relationship == RelationProcessorCore)
-                    ++cores;
-                offset += entry->Size;
-            }
-            return cores > 0 ? std::optional<unsigned>(cores) : std::nullopt;
+            return CountCoreEntries(buffer.data(), std::min<std::size_t>(size, buffer.size()));
         } catch (...) {
             return std::nullopt; // out of memory: nothing said
         }
