@@ -73,9 +73,13 @@ public:
         copy.close();
         settings_ = std::make_unique<QSettings>(copy.fileName(), QSettings::IniFormat);
         settings_->setFallbacksEnabled(false);
-        if (settings_->status() != QSettings::NoError)
+        if (settings_->status() != QSettings::NoError) {
             settings_.reset();
+            unreadable_ = true;
+        }
     }
+    // Qt could not read the copy as settings (rather than there being no copy).
+    bool unreadable() const { return unreadable_; }
     QSettings* settings() const { return settings_.get(); }
     std::optional<QByteArray> Contents() {
         settings_->sync();
@@ -102,6 +106,7 @@ public:
 private:
     QTemporaryDir dir_;
     std::unique_ptr<QSettings> settings_;
+    bool unreadable_ = false;
 };
 
 // What a name holds, as far as a regular file of at most kMaxFileBytes: its
@@ -151,7 +156,9 @@ std::unique_ptr<Scratch> Load(const QString& file, QString& reason) {
     }
     auto scratch = std::make_unique<Scratch>(*bytes);
     if (!scratch->settings()) {
-        reason = QStringLiteral("cannot be read: there is no room for a private copy");
+        reason = scratch->unreadable()
+                     ? QStringLiteral("holds lines that are not settings")
+                     : QStringLiteral("cannot be read: there is no room for a private copy");
         return nullptr;
     }
     if (!bytes->isEmpty() && !scratch->WrittenBackAsItWas(*bytes)) {

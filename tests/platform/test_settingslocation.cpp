@@ -56,17 +56,19 @@ void TestSettingsLocation::fromTheEnvironment_data() {
     QTest::addColumn<QByteArray>("config"); // "-": not set
     QTest::addColumn<QByteArray>("home");   // "-": not set
     QTest::addColumn<QString>("file");
-    QTest::newRow("XDG_CONFIG_HOME") << QByteArray("/x/conf") << QByteArray("/home/u")
-                                     << "/x/conf/KESTRIX/Zentaro.conf";
-    QTest::newRow("dots and doubled slashes") << QByteArray("/x/a/../b//c/./") << QByteArray("-")
-                                              << "/x/b/c/KESTRIX/Zentaro.conf";
+    QTest::newRow("XDG_CONFIG_HOME")
+        << QByteArray("/x/conf") << QByteArray("/home/u") << "/x/conf/KESTRIX/Zentaro.conf";
+    QTest::newRow("dots and doubled slashes")
+        << QByteArray("/x/a/../b//c/./") << QByteArray("-") << "/x/b/c/KESTRIX/Zentaro.conf";
     QTest::newRow("relative XDG_CONFIG_HOME is ignored")
-        << QByteArray("rel/conf") << QByteArray("/home/u") << "/home/u/.config/KESTRIX/Zentaro.conf";
-    QTest::newRow("empty XDG_CONFIG_HOME") << QByteArray("") << QByteArray("/home/u/")
-                                           << "/home/u/.config/KESTRIX/Zentaro.conf";
+        << QByteArray("rel/conf") << QByteArray("/home/u")
+        << "/home/u/.config/KESTRIX/Zentaro.conf";
+    QTest::newRow("empty XDG_CONFIG_HOME")
+        << QByteArray("") << QByteArray("/home/u/") << "/home/u/.config/KESTRIX/Zentaro.conf";
     QTest::newRow("only HOME") << QByteArray("-") << QByteArray("/home/./u")
                                << "/home/u/.config/KESTRIX/Zentaro.conf";
-    QTest::newRow("neither") << QByteArray("-") << QByteArray("-") << "/.config/KESTRIX/Zentaro.conf";
+    QTest::newRow("neither") << QByteArray("-") << QByteArray("-")
+                             << "/.config/KESTRIX/Zentaro.conf";
     QTest::newRow("empty HOME") << QByteArray("-") << QByteArray("")
                                 << "/.config/KESTRIX/Zentaro.conf";
 }
