@@ -143,8 +143,10 @@ std::optional<QByteArray> ReadIfRegular(const QString& file, QString& reason) {
 
 // The settings file in Qt's hands, on a private copy (empty when there is no
 // file): nothing, with the reason, when the name holds something the store must
-// not use, read or rewrite.
-std::unique_ptr<Scratch> Load(const QString& file, QString& reason) {
+// not use, read or rewrite. verified: contents known to come back as they were,
+// kept so that the round trip, two writes to the disk, is made once per contents.
+std::unique_ptr<Scratch> Load(const QString& file, QString& reason,
+                              std::optional<QByteArray>& verified) {
     const std::optional<QByteArray> bytes = ReadIfRegular(file, reason);
     if (!bytes)
         return nullptr;
@@ -161,9 +163,12 @@ std::unique_ptr<Scratch> Load(const QString& file, QString& reason) {
                      : QStringLiteral("cannot be read: there is no room for a private copy");
         return nullptr;
     }
-    if (!bytes->isEmpty() && !scratch->WrittenBackAsItWas(*bytes)) {
-        reason = QStringLiteral("holds lines this program would not write back as they are");
-        return nullptr;
+    if (!bytes->isEmpty() && bytes != verified) {
+        if (!scratch->WrittenBackAsItWas(*bytes)) {
+            reason = QStringLiteral("holds lines this program would not write back as they are");
+            return nullptr;
+        }
+        verified = bytes;
     }
     return scratch;
 }
@@ -197,7 +202,7 @@ std::unique_ptr<SettingsStore> SettingsStore::Open(const QString& file) {
     }
 
     QString why;
-    if (!Load(store->file_, why)) {
+    if (!Load(store->file_, why, store->verified_)) {
         store->refused_ = true;
         store->reason_ = QStringLiteral("The settings file %1 %2; it is left as it is.")
                              .arg(Quoted(store->file_), why);
@@ -245,7 +250,7 @@ QString SettingsStore::ReadString(const QString& name, const QString& defaultVal
     } else {
         // Read afresh: another copy of the program may have written since.
         QString why;
-        const std::unique_ptr<Scratch> scratch = Load(file_, why);
+        const std::unique_ptr<Scratch> scratch = Load(file_, why, verified_);
         if (!scratch)
             return defaultValue;
         value = scratch->settings()->value(kSection + name);
@@ -271,7 +276,7 @@ bool SettingsStore::WriteString(const QString& name, const QString& value) {
     }
     // The file as it is now, so that what others wrote meanwhile stays.
     QString why;
-    const std::unique_ptr<Scratch> scratch = Load(file_, why);
+    const std::unique_ptr<Scratch> scratch = Load(file_, why, verified_);
     if (!scratch) {
         reason_ =
             QStringLiteral("The settings file %1 %2; it is left as it is.").arg(Quoted(file_), why);
@@ -294,6 +299,7 @@ bool SettingsStore::WriteString(const QString& name, const QString& value) {
                       .arg(Quoted(file_), out.errorString());
         return false;
     }
+    verified_ = *updated; // as Qt writes it
     return true;
 }
 

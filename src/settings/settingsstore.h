@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 #include <memory>
+#include <optional>
 
 namespace zentaro::settings {
 
@@ -64,6 +66,8 @@ private:
     bool registry_ = false;
     bool opened_ = false;
     bool refused_ = false;
+    // The file's last contents known to come back from Qt as they were.
+    mutable std::optional<QByteArray> verified_;
     QString reason_;
 };
 
