@@ -677,7 +677,9 @@ void TAppForm::Language1Click() {
     chooser.executablePath = env_.executablePath;
     chooser.opener = env_.opener;
     chooser.restarter = env_.restarter;
-    chooser.SetLanguageFile = [this](const QString& file) { SetLanguageFile(file); };
+    chooser.SetLanguageFile = [this](const QString& file, QString& why) {
+        return SetLanguageFile(file, &why);
+    };
     chooser.endApplication = [this] { Exit1Click(); };
     i18n::TTranslateForm form(std::move(chooser), this);
     form.exec();
@@ -689,11 +691,15 @@ QString TAppForm::StoredLanguageFile() const {
         ->ReadString(QStringLiteral("Language"), QString());
 }
 
-// Kept in the user's settings, where start-up looks for it. Should it not be
-// written, the restarted program follows the display language as before.
-void TAppForm::SetLanguageFile(const QString& Filename) {
-    settings::SettingsStore::Open(FromStd(env_.testing.settingsFile))
-        ->WriteString(QStringLiteral("Language"), Filename);
+// Kept in the user's settings, where start-up looks for it.
+bool TAppForm::SetLanguageFile(const QString& Filename, QString* why) {
+    const auto store = settings::SettingsStore::Open(FromStd(env_.testing.settingsFile));
+    if (store->WriteString(QStringLiteral("Language"), Filename))
+        return true;
+    if (why)
+        *why = store->reason().isEmpty() ? QStringLiteral("The settings cannot be written.")
+                                         : store->reason();
+    return false;
 }
 
 // --- Online services: the update check, its notice and the feedback window

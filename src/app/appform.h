@@ -112,7 +112,8 @@ public:
     void About1Click();
     void Language1Click();
     // Keeps the language file chosen in the language window for the next start.
-    void SetLanguageFile(const QString& Filename);
+    // False, with the reason in why, when the settings cannot keep it.
+    bool SetLanguageFile(const QString& Filename, QString* why = nullptr);
 
     // The two 1-second timers' handlers, public so that tests can step them.
     void TimerMhzTimer();

@@ -190,8 +190,8 @@ void TTranslateForm::Button1Click() {
 
 // Writes the restart script into the data folder, hands the choice over and starts
 // the script; the script waits until this program has ended, then starts it again.
-// When the script cannot be written, the program says why, keeps its language and
-// goes on running.
+// When the script cannot be written or the choice cannot be kept, the program
+// says why, keeps its language and goes on running.
 void TTranslateForm::Restart(const QString& language) {
     // Separators as Qt writes them; the system's own again where paths leave the program.
     QString folder = QDir::fromNativeSeparators(QString::fromStdString(env_.DataFolder));
@@ -216,8 +216,16 @@ void TTranslateForm::Restart(const QString& language) {
                       .arg(QDir::toNativeSeparators(path), QString::fromUtf8(error)));
         return;
     }
-    if (env_.SetLanguageFile)
-        env_.SetLanguageFile(language + QStringLiteral(".lang.txt"));
+    // A restart that cannot take the choice along would come back in the old
+    // language with not a word: better to say so and go on as before.
+    QString why;
+    if (env_.SetLanguageFile &&
+        !env_.SetLanguageFile(language + QStringLiteral(".lang.txt"), why)) {
+        ShowError(QStringLiteral("The language cannot be kept for the next start, so the "
+                                 "program does not restart.\n\n%1")
+                      .arg(why));
+        return;
+    }
     QCoreApplication::processEvents();
 
     // Whether the script started is not looked at: the program ends either way.

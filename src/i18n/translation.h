@@ -25,8 +25,9 @@ struct TranslateFormEnvironment {
     std::string executablePath;
     std::shared_ptr<platform::Opener> opener;
     std::shared_ptr<platform::Restarter> restarter;
-    // The main window's SetLanguageFile: hands over the chosen file name.
-    std::function<void(const QString&)> SetLanguageFile;
+    // The main window's SetLanguageFile: hands over the chosen file name. False,
+    // with the reason in why, when the choice cannot be kept for the next start.
+    std::function<bool(const QString& file, QString& why)> SetLanguageFile;
     // Ends the application once the restart is under way.
     std::function<void()> endApplication;
 };

@@ -73,16 +73,25 @@ void CheckNow(const CheckInputs& inputs, CheckState& state, const Cancellation* 
         state.NoteFailure(QStringLiteral("Error: Registry open problem!"));
 
     // Copies started together must not all read the same count: the count is read
-    // and raised under the shared lock. Without it, this start does not check.
+    // and raised under the shared lock. Without it, this start does not check. A
+    // lock's name that holds something else (a FIFO it would wait on for good) is
+    // not handed to the lock at all.
     std::unique_ptr<QLockFile> lock;
     bool locked = true;
     if (store.opened()) {
-        lock = std::make_unique<QLockFile>(store.lockFileName());
-        lock->setStaleLockTime(kLockStaleMs);
-        locked = lock->tryLock(kLockDeadlineMs);
+        if (store.lockFileUsable()) {
+            lock = std::make_unique<QLockFile>(store.lockFileName());
+            lock->setStaleLockTime(kLockStaleMs);
+            locked = lock->tryLock(kLockDeadlineMs);
+        } else {
+            locked = false;
+        }
         if (!locked)
             state.NoteFailure(QStringLiteral("Error: Settings lock problem!"));
     }
+    // Settings that are there but cannot be read may hold the user's "off": then
+    // nothing leaves the machine. Settings not made yet are made by this check.
+    const bool mayAsk = locked && !store.refused();
 
     const QString lastCheck = store.ReadString(QStringLiteral("LastUpdateCheck"), QString());
     const int lastCount = store.ReadInteger(QStringLiteral("LastUpdateCheckCount"), 0);
@@ -91,7 +100,7 @@ void CheckNow(const CheckInputs& inputs, CheckState& state, const Cancellation* 
     const QDate day = inputs.today ? inputs.today() : QDate::currentDate();
     const QString today = QLocale().toString(day, QLocale::ShortFormat);
     const bool sameDay = lastCheck == today;
-    if (locked && state.ShowUpdate != 0 && !(sameDay && lastCount >= kChecksPerDay)) {
+    if (mayAsk && state.ShowUpdate != 0 && !(sameDay && lastCount >= kChecksPerDay)) {
         // Counted before the server is asked: a check that fails counts as well.
         const int count = sameDay ? lastCount + 1 : 1;
         store.WriteString(QStringLiteral("LastUpdateCheck"), today);

@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Starts an installed window program offscreen, in German, with the observer
 # plugin, in a home of its own, and prints what the observer saw (see
-# observer/installobserver.cpp). Exits with the program's status.
+# observer/installobserver.cpp). Exits with the program's status; 124 when it
+# was still running after 40 seconds.
 #
-# observe_window.sh PROGRAM PLUGIN_DIR
+# observe_window.sh PROGRAM PLUGIN_DIR [CONFIG_DIR]
+#
+# CONFIG_DIR: the user's configuration folder (XDG_CONFIG_HOME) to start with,
+# instead of an empty one in the home.
 set -uo pipefail
 
-if [ $# -ne 2 ]; then
-  echo "usage: $0 PROGRAM PLUGIN_DIR" >&2
+if [ $# -ne 2 ] && [ $# -ne 3 ]; then
+  echo "usage: $0 PROGRAM PLUGIN_DIR [CONFIG_DIR]" >&2
   exit 2
 fi
 # Absolute: the program runs in its home.
@@ -19,10 +23,14 @@ program=$(realpath -- "$1") plugin_dir=$(realpath -- "$2")
 
 home=$(mktemp -d "${TMPDIR:-/tmp}/zentaro-home.XXXXXX") || exit 1
 trap 'rm -rf -- "$home"' EXIT
+config="$home/config"
+if [ $# -eq 3 ]; then
+  config=$(realpath -- "$3")
+fi
 
 # Nothing of the user's settings, and no update check that reaches anything.
-cd "$home" && exec env HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
+cd "$home" && exec env HOME="$home" XDG_CONFIG_HOME="$config" XDG_DATA_HOME="$home/data" \
   XDG_CACHE_HOME="$home/cache" LANGUAGE=de_DE LC_ALL=C.UTF-8 \
   ZENTARO_SERVER_HOST=zentaro.invalid QT_QPA_PLATFORM=offscreen \
   QT_PLUGIN_PATH="$plugin_dir" QT_QPA_GENERIC_PLUGINS=zentaroobserver \
-  timeout 40 "$program"
+  timeout -k 5 40 "$program"

@@ -87,6 +87,8 @@ private slots:
     void languageChoiceRestartsAndStays();
     void storedLanguageAtNextStart_data();
     void storedLanguageAtNextStart();
+    void languageThatCannotBeKept_data();
+    void languageThatCannotBeKept();
 };
 
 void TestAppForm::initTestCase() {
@@ -974,10 +976,78 @@ void TestAppForm::storedLanguageAtNextStart() {
     codes.close();
     if (!stored.isEmpty()) {
         TAppForm first(f.environment());
-        first.SetLanguageFile(stored);
+        QVERIFY(first.SetLanguageFile(stored));
     }
     TAppForm next(f.environment());
     QCOMPARE(i18n::CurrentLanguageName(), language);
+}
+
+void TestAppForm::languageThatCannotBeKept_data() {
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a comment") << QByteArray("# mine\n[Settings]\nShowUpdate=1\n")
+                               << "not settings";
+    QTest::newRow("a quoted value")
+        << QByteArray("[Settings]\nShowUpdate=\"1\"\n") << "would not write back";
+    QTest::newRow("over 64 KiB") << QByteArray("[Settings]\nShowUpdate=1\n") +
+                                        QByteArray(65536, '\n')
+                                 << "64 KiB";
+}
+
+// German chosen in the language window, with the user's settings in a file the
+// store refuses: the choice could not last, so the program says why and neither
+// restarts nor touches the file; the window stays.
+void TestAppForm::languageThatCannotBeKept() {
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, reason);
+    Fixture f;
+    const UserSettingsHere here(f);
+    if (!here.available())
+        QSKIP("the settings live in the registry here");
+    QVERIFY(QDir().mkpath(f.dir.filePath("Languages")));
+    QFile german(f.dir.filePath("Languages/German.lang.txt"));
+    QVERIFY(german.open(QIODevice::WriteOnly) && german.write(GermanFile()) > 0);
+    german.close();
+    QVERIFY(QDir().mkpath(QFileInfo(f.settingsFile()).path()));
+    QFile file(f.settingsFile());
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(settings) == settings.size());
+    file.close();
+
+    TAppForm form(f.environment());
+    form.findChild<QTimer*>("TimerChecker")->stop(); // no update check in this test
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    // The confirmation (Yes), then the report; either driver may take either box.
+    QString error;
+    const auto answer = [&](QMessageBox* box) {
+        if (auto* yes = box->findChild<QPushButton*>("Yes")) {
+            yes->click();
+        } else {
+            error = box->text();
+            box->accept();
+        }
+    };
+    ModalDriver<QMessageBox> confirm(answer);
+    ModalDriver<QMessageBox> report(answer);
+    bool stayed = false;
+    ModalDriver<i18n::TTranslateForm> chooser([&](i18n::TTranslateForm* window) {
+        auto* list = window->findChild<QComboBox*>("ComboBox1");
+        list->setCurrentIndex(list->findText("German"));
+        window->Button1Click();
+        stayed = window->isVisible();
+        window->reject();
+    });
+    form.findChild<QAction*>("Language1")->trigger();
+    QVERIFY2(chooser.ok(), chooser.failure());
+    QVERIFY2(confirm.ok(), confirm.failure());
+    QVERIFY2(report.ok(), report.failure());
+    QVERIFY2(error.contains(reason), qPrintable(error));
+    QVERIFY2(error.contains(f.settingsFile()), qPrintable(error));
+    QVERIFY(stayed);
+    QVERIFY(f.restarter->runs.empty());
+    QVERIFY(form.isVisible()); // the program goes on
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), settings);
 }
 
 QTEST_MAIN(TestAppForm)

@@ -76,7 +76,10 @@ struct Fixture {
         env.executablePath = "/opt/zentaro/zentaro";
         env.opener = opener;
         env.restarter = restarter;
-        env.SetLanguageFile = [this](const QString& file) { chosen << file; };
+        env.SetLanguageFile = [this](const QString& file, QString&) {
+            chosen << file;
+            return true;
+        };
         env.endApplication = [this] { ++ended; };
         auto form = std::make_unique<TTranslateForm>(std::move(env));
         form->show();

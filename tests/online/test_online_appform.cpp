@@ -9,6 +9,7 @@
 #include "support/fakeonline.h"
 #include "support/find.h"
 #include "support/modaldriver.h"
+#include "support/oddfiles.h"
 #include "testserver.h"
 
 #include <QAction>
@@ -17,6 +18,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -95,6 +97,8 @@ private slots:
     void updateCheck();
     void menuItemWritesShowUpdate();
     void checkOffAsksNothing();
+    void settingsThatCannotBeUsed_data();
+    void settingsThatCannotBeUsed();
     void closingWhileTheCheckWaits();
     void feedbackFromTheMenu();
 };
@@ -185,6 +189,73 @@ void TestOnlineAppForm::checkOffAsksNothing() {
     QVERIFY(f.server.requests.isEmpty());
     QVERIFY(!QFile::exists(f.settingsFile()));
     QVERIFY(form.findChildren<online::TNewVer*>().isEmpty());
+}
+
+void TestOnlineAppForm::settingsThatCannotBeUsed_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("settings"); // the settings file's contents, if a file
+    QTest::addColumn<bool>("asked");
+    QTest::newRow("none yet: made by the check") << "none" << QByteArray() << true;
+    QTest::newRow("off, with a comment")
+        << "file" << QByteArray("# mine\n[Settings]\nShowUpdate=0\n") << false;
+    QTest::newRow("off, with a quoted value")
+        << "file" << QByteArray("[Settings]\nLanguage=\"German.lang.txt\"\nShowUpdate=0\n")
+        << false;
+    QTest::newRow("off, over 64 KiB")
+        << "file" << QByteArray("[Settings]\nShowUpdate=0\n") + QByteArray(65536, '\n') << false;
+    QTest::newRow("a FIFO") << "fifo" << QByteArray() << false;
+    QTest::newRow("a FIFO for the lock") << "fifo lock" << QByteArray() << false;
+    QTest::newRow("a folder for the lock") << "folder lock" << QByteArray() << false;
+}
+
+// The user's own settings, opened as the program opens them, hold something the
+// store cannot use, or its lock's name does: the check ends at once without a
+// word to the server (the settings may say "off"), the menu item is enabled as
+// after any check, and nothing there is changed. Settings not made yet are no
+// reason to stay quiet: the check makes them.
+void TestOnlineAppForm::settingsThatCannotBeUsed() {
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, settings);
+    QFETCH(bool, asked);
+    if (const char* why = testing::SpecialFilesMissing(); why && kind.startsWith("fifo"))
+        QSKIP(why);
+    Fixture f;
+    const testing::UserSettingsHere here(f);
+    if (!here.available())
+        QSKIP("the settings live in the registry here");
+    const QString file = f.settingsFile();
+    QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+    QStringList fifos;
+    if (kind == "file") {
+        QFile raw(file);
+        QVERIFY(raw.open(QIODevice::WriteOnly) && raw.write(settings) == settings.size());
+    } else if (kind == "fifo" || kind == "fifo lock") {
+        fifos << (kind == "fifo" ? file : file + ".lock");
+        QVERIFY(testing::MakeFifo(fifos.back()));
+    } else if (kind == "folder lock") {
+        QVERIFY(QDir().mkpath(file + ".lock"));
+    }
+
+    bool checked = false;
+    {
+        TAppForm form(f.environment());
+        // A FIFO let go, should the check wait on it, so that the test ends.
+        const auto release = qScopeGuard([&] { testing::ReleaseFifos(fifos); });
+        checked = TickUntilChecked(form);
+        QVERIFY2(checked, "the check did not end");
+        QVERIFY(testing::Find<QAction>(form, "UpdateNotifications1")->isChecked());
+    }
+    QCOMPARE(f.server.requests.size(), asked ? 1 : 0);
+    if (kind == "none") {
+        QCOMPARE(f.stored("LastUpdateCheckCount"), QStringLiteral("1"));
+    } else if (kind == "file") {
+        QFile raw(file);
+        QVERIFY(raw.open(QIODevice::ReadOnly));
+        QCOMPARE(raw.readAll(), settings);
+    } else {
+        QVERIFY(QFileInfo(fifos.isEmpty() ? file + ".lock" : fifos.back()).exists());
+        QVERIFY(!QFileInfo(fifos.isEmpty() ? file + ".lock" : fifos.back()).isFile());
+    }
 }
 
 void TestOnlineAppForm::closingWhileTheCheckWaits() {

@@ -1,9 +1,12 @@
 // The per-user settings store, pointed at INI files in temporary folders.
+#include "platform/settingslocation.h"
 #include "settings/settingsstore.h"
 #include "support/oddfiles.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,6 +23,10 @@ private slots:
     void fileThatIsNotTheStores_data();
     void fileThatIsNotTheStores();
     void linkToARegularFileStaysALink();
+    void linesQtWouldRewrite_data();
+    void linesQtWouldRewrite();
+    void userStore_data();
+    void userStore();
 };
 
 void TestSettingsStore::storeReadsDecimalIntegers_data() {
@@ -221,6 +228,125 @@ void TestSettingsStore::linkToARegularFileStaysALink() {
     QCOMPARE(SettingsStore::Open(real)->ReadString("Language", {}), QString("German.lang.txt"));
     QCOMPARE(QDir(dir.filePath("dotfiles")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList{"Zentaro.conf"});
+}
+
+void TestSettingsStore::linesQtWouldRewrite_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("linked");
+    QTest::addColumn<bool>("used");
+    // Qt would write these lines back as something else: another program's file.
+    QTest::newRow("a quoted value, linked")
+        << QByteArray("[Settings]\nA=\"x y\"\n") << true << false;
+    QTest::newRow("a comment holding =, linked")
+        << QByteArray("# c=d\n[Settings]\nA=1\n") << true << false;
+    QTest::newRow("a ; comment") << QByteArray("; c=d\n[Settings]\nA=1\n") << false << false;
+    QTest::newRow("a key outside any section")
+        << QByteArray("A=1\n[Settings]\nB=2\n") << false << false;
+    QTest::newRow("blanks around =") << QByteArray("[Settings]\nA = 1\n") << false << false;
+    QTest::newRow("a ; in a value") << QByteArray("[Settings]\nA=a;b\n") << false << false;
+    QTest::newRow("an empty section") << QByteArray("[Empty]\n[Settings]\nA=1\n") << false << false;
+    // Every line comes back as it was, in Qt's order, with Qt's blank lines and
+    // line ends: nothing is lost.
+    QTest::newRow("keys in another order, linked")
+        << QByteArray("[Settings]\nShowUpdate=0\nA=1\n") << true << true;
+    QTest::newRow("sections in another order")
+        << QByteArray("[Settings]\nA=1\n[Other]\nB=2\n") << false << true;
+    QTest::newRow("CR LF, no line end at the end")
+        << QByteArray("[Settings]\r\nA=1\r\n\r\n[Z]\r\nB=2") << false << true;
+}
+
+// A file whose lines Qt would not write back as they are is not the store's:
+// left as it is, reached directly or through a link. One Qt writes back line for
+// line is used, and a write keeps every line.
+void TestSettingsStore::linesQtWouldRewrite() {
+    QFETCH(QByteArray, content);
+    QFETCH(bool, linked);
+    QFETCH(bool, used);
+    if (const char* why = zentaro::testing::SymbolicLinksMissing(); why && linked)
+        QSKIP(why);
+    QTemporaryDir dir;
+    const QString real = dir.filePath(linked ? "dotfiles.conf" : "Zentaro.conf");
+    const QString file = dir.filePath("Zentaro.conf");
+    {
+        QFile raw(real);
+        QVERIFY(raw.open(QIODevice::WriteOnly) && raw.write(content) == content.size());
+    }
+    if (linked)
+        QVERIFY(QFile::link(real, file));
+    auto store = SettingsStore::Open(file);
+    QCOMPARE(store->opened(), used);
+    QCOMPARE(store->refused(), !used);
+    QCOMPARE(store->ReadInteger("A", 7), used ? 1 : 7);
+    QCOMPARE(store->WriteInteger("C", 3), used);
+    QFile raw(real);
+    QVERIFY(raw.open(QIODevice::ReadOnly));
+    const QByteArray after = raw.readAll();
+    if (!used) {
+        QVERIFY2(store->reason().contains("would not write back"), qPrintable(store->reason()));
+        QCOMPARE(after, content);
+        return;
+    }
+    QCOMPARE(QFileInfo(file).isSymLink(), linked);
+    QVERIFY2(after.contains("[Settings]"), after);
+    QVERIFY2(after.contains("\nC=3"), after);
+    for (QByteArray line : content.split('\n')) {
+        line = line.trimmed();
+        QVERIFY2(after.contains(line), line);
+    }
+    QCOMPARE(SettingsStore::Open(file)->ReadInteger("C", 7), 3);
+}
+
+void TestSettingsStore::userStore_data() {
+    QTest::addColumn<QString>("kind");
+    // Qt keeps the first place it was asked for: what must not be read comes first.
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("300 MB, sparse") << "huge";
+    QTest::newRow("none yet") << "none";
+}
+
+// The store the program opens, with no file name: found where the system keeps
+// per-user settings, and looked at before anything reads it, as a named file is.
+void TestSettingsStore::userStore() {
+    QFETCH(QString, kind);
+    using namespace zentaro::testing;
+    if (const char* why = SpecialFilesMissing(); why && kind == "fifo")
+        QSKIP(why);
+    QTemporaryDir dir;
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    const bool wasSet = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
+    const auto restore = qScopeGuard([&] {
+        if (wasSet)
+            qputenv("XDG_CONFIG_HOME", saved);
+        else
+            qunsetenv("XDG_CONFIG_HOME");
+    });
+    if (zentaro::platform::UserSettingsLocation("KESTRIX", "Zentaro").registry)
+        QSKIP("the settings live in the registry here");
+    const QString file = dir.filePath("KESTRIX/Zentaro.conf");
+    QStringList fifos;
+    if (kind != "none")
+        QVERIFY(QDir(dir.path()).mkdir("KESTRIX"));
+    if (kind == "fifo") {
+        QVERIFY(MakeFifo(file));
+        fifos << file;
+    } else if (kind == "huge") {
+        QVERIFY(MakeSparseFile(file, 300'000'000, "[Settings]\nShowUpdate=0\n"));
+    }
+
+    std::unique_ptr<SettingsStore> store;
+    QVERIFY(
+        FinishesInTime([&] { store = SettingsStore::Open(); }, fifos, std::chrono::seconds(20)));
+    QCOMPARE(store->fileName(), file);
+    QCOMPARE(store->opened(), kind == "none");
+    QCOMPARE(store->refused(), kind != "none");
+    if (kind == "none") {
+        QVERIFY(store->WriteInteger("ShowUpdate", 0));
+        QCOMPARE(SettingsStore::Open(file)->ReadInteger("ShowUpdate", 1), 0);
+        return;
+    }
+    QVERIFY2(store->reason().contains(file), qPrintable(store->reason()));
+    QVERIFY(!QFileInfo(file).isFile() || QFileInfo(file).size() == 300'000'000);
 }
 
 QTEST_MAIN(TestSettingsStore)

@@ -6,6 +6,7 @@
 
 #include "app/appenvironment.h"
 #include "app/appform.h"
+#include "platform/settingslocation.h"
 #include "support/fakemachine.h"
 #include "support/find.h"
 #include "support/recordingopener.h"
@@ -13,6 +14,7 @@
 #include "support/userlanguage.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QLabel>
 #include <QMainWindow>
 #include <QTemporaryDir>
@@ -121,6 +123,9 @@ struct Fixture {
     QDateTime now = QDateTime(QDate(2026, 12, 10), QTime(14, 5, 9));
 
     QString settingsFile() const { return dir.filePath("settings/KESTRIX/Zentaro.conf"); }
+    // The window opens the user's own store as the program does, instead of being
+    // handed settingsFile(); UserSettingsHere makes that store settingsFile().
+    bool userStore = false;
 
     app::AppEnvironment environment() const {
         app::AppEnvironment env;
@@ -149,9 +154,43 @@ struct Fixture {
             env.testing.runClock = stopwatch.clock();
         env.testing.operationCount = operations;
         // Never the settings of the user running the tests.
-        env.testing.settingsFile = settingsFile().toStdString();
+        if (!userStore)
+            env.testing.settingsFile = settingsFile().toStdString();
         return env;
     }
+};
+
+// While it lives, the user's own settings store, opened as the program opens it,
+// is the fixture's settingsFile(): XDG_CONFIG_HOME points at its folder. Where the
+// store is the registry (Windows) that cannot be, and available() says so; the
+// fixture then keeps its file. One at a time.
+class UserSettingsHere {
+public:
+    explicit UserSettingsHere(Fixture& fixture)
+        : saved_(qEnvironmentVariableIsSet(kVariable)
+                     ? std::optional<QByteArray>(qgetenv(kVariable))
+                     : std::nullopt) {
+        qputenv(kVariable, QFile::encodeName(fixture.dir.filePath("settings")));
+        const platform::SettingsLocation place =
+            platform::UserSettingsLocation("KESTRIX", "Zentaro");
+        available_ =
+            !place.registry && QString::fromStdString(place.file) == fixture.settingsFile();
+        fixture.userStore = available_;
+    }
+    ~UserSettingsHere() {
+        if (saved_)
+            qputenv(kVariable, *saved_);
+        else
+            qunsetenv(kVariable);
+    }
+    UserSettingsHere(const UserSettingsHere&) = delete;
+    UserSettingsHere& operator=(const UserSettingsHere&) = delete;
+    bool available() const { return available_; }
+
+private:
+    static constexpr const char* kVariable = "XDG_CONFIG_HOME";
+    std::optional<QByteArray> saved_;
+    bool available_ = false;
 };
 
 inline QString Text(QWidget& form, const char* label) {

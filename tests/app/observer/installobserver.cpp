@@ -9,12 +9,18 @@
 //   main-title: KESTRIX - Zentaro
 //   about-title: Über Zentaro
 //
+// and, when ZENTARO_OBSERVE_PEAK_MEMORY is set, the most memory the process
+// has held so far (VmHWM), in KiB:
+//
+//   peak-memory-kib: 81234
+//
 // then ends the program with status 0. It uses Qt's objects only: the program's
 // own libraries are linked into it statically and cannot be shared. Without a
 // main window within 20 seconds it prints "timeout" and ends with status 3.
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGenericPlugin>
 #include <QIcon>
 #include <QImage>
@@ -54,6 +60,16 @@ QString IconVerdict(const QWidget* window) {
     if (window->windowIcon().cacheKey() != icon.cacheKey())
         return QStringLiteral("the main window has another");
     return QStringLiteral("ok");
+}
+
+QString PeakMemoryKib() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QStringLiteral("unknown");
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return QString::fromLatin1(line.mid(6).trimmed().split(' ').value(0));
+    return QStringLiteral("unknown");
 }
 
 class Observer : public QObject {
@@ -100,6 +116,8 @@ private:
 
     void finish() {
         timer_.stop();
+        if (qEnvironmentVariableIsSet("ZENTARO_OBSERVE_PEAK_MEMORY"))
+            Print(QStringLiteral("peak-memory-kib"), PeakMemoryKib());
         // After the About window's loop has returned.
         QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
     }
