@@ -47,7 +47,8 @@ app::AppEnvironment RealElevation(const Fixture& f) {
 
 // Answers "Yes" to the question; true once it was asked and answered.
 bool AskAndSayYes(TAppForm& form) {
-    ModalDriver<QMessageBox> yes([](QMessageBox* box) { box->findChild<QPushButton*>("Yes")->click(); });
+    ModalDriver<QMessageBox> yes(
+        [](QMessageBox* box) { box->findChild<QPushButton*>("Yes")->click(); });
     form.findChild<QAction*>("RunasAdministrator1")->trigger();
     return yes.ok();
 }
@@ -89,7 +90,8 @@ void TestAppFormElevation::windowStaysWhileTheQuestionIsUp() {
         QVERIFY(command && watch);
         QSignalSpy looks(watch, &QTimer::timeout);
         QVERIFY(AskAndSayYes(form));
-        const QByteArray ended = QByteArray("the window ended in round ") + QByteArray::number(round);
+        const QByteArray ended =
+            QByteArray("the window ended in round ") + QByteArray::number(round);
         QVERIFY2(form.isVisible(), ended.constData()); // the first look, right after the start
         const qint64 pid = asker.TakePid();
         QVERIFY2(pid > 0, "the stand-in did not start");

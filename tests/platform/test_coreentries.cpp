@@ -45,7 +45,8 @@ void TestCoreEntries::count_data() {
     QTest::newRow("one core") << Cores(1) << 1;
     QTest::newRow("two cores") << Cores(2) << 2;
     QTest::newRow("sixteen cores") << Cores(16) << 16;
-    QTest::newRow("entries of the largest size") << Entry(kCore, kLargestSize) + Entry(kCore, kLargestSize) << 2;
+    QTest::newRow("entries of the largest size")
+        << Entry(kCore, kLargestSize) + Entry(kCore, kLargestSize) << 2;
     QTest::newRow("other relationships between the cores")
         << Entry(kPackage, kPackageSize) + Cores(2) + Entry(kCache, kCacheSize) + Cores(1) << 3;
     QTest::newRow("no core") << Entry(kPackage, kPackageSize) << 0;

@@ -477,9 +477,11 @@ void TestPlatformLinux::writeNewFile() {
         QVERIFY(QFile::link(other, path));
     else if (kind == "dangling")
         QVERIFY(QFile::link(dir.filePath("nowhere"), path));
-    else if (kind == "device")
-        QVERIFY(testing::MakeDeviceLink(path, "/dev/null"));
-    else if (kind == "folder")
+    else if (kind == "device") {
+        if (testing::ExpendableNullDevice().isEmpty())
+            QSKIP("no null device that a faulty writer may replace");
+        QVERIFY(testing::MakeDeviceLink(path, testing::ExpendableNullDevice()));
+    } else if (kind == "folder")
         QVERIFY(QDir(dir.path()).mkdir("start.sh"));
     bool ok = false;
     std::string error;
@@ -497,9 +499,11 @@ void TestPlatformLinux::writeNewFile() {
     } else {
         QVERIFY(QFileInfo(path).isDir());
     }
-    struct stat st {};
-    QCOMPARE(::stat("/dev/null", &st), 0);
-    QVERIFY(S_ISCHR(st.st_mode));
+    for (const QString& device : {QStringLiteral("/dev/null"), testing::ExpendableNullDevice()}) {
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(device).constData(), &st), 0);
+        QVERIFY(S_ISCHR(st.st_mode));
+    }
 }
 
 // The system's folders, under a fixture root, and folders of another owner.

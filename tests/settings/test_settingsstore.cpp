@@ -148,7 +148,9 @@ void TestSettingsStore::fileThatIsNotTheStores() {
                                : QFile::link(dir.filePath("pipe"), file));
         fifos << file;
     } else if (kind == "null") {
-        QVERIFY(MakeDeviceLink(file, "/dev/null"));
+        if (ExpendableNullDevice().isEmpty())
+            QSKIP("no null device that a faulty writer may replace");
+        QVERIFY(MakeDeviceLink(file, ExpendableNullDevice()));
     } else if (kind == "folder") {
         QVERIFY(QDir(dir.path()).mkdir("Zentaro.conf"));
     } else if (kind == "dangling") {
@@ -199,7 +201,8 @@ void TestSettingsStore::fileThatIsNotTheStores() {
             .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
     QCOMPARE(entries.size(), kind == "fifo link" ? 3 : 2);
     if (!SpecialFilesMissing())
-        QVERIFY(QFileInfo("/dev/null").exists() && !QFileInfo("/dev/null").isFile());
+        for (const QString& device : {QStringLiteral("/dev/null"), ExpendableNullDevice()})
+            QVERIFY(QFileInfo(device).exists() && !QFileInfo(device).isFile());
 }
 
 // A dotfile manager's link to the real file: the file it leads to is replaced

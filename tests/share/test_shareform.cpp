@@ -460,9 +460,11 @@ void TestShareForm::refusedTargets() {
         QVERIFY(MakeFifo(target));
     else if (kind == "fifo link")
         QVERIFY(MakeFifo(pipe) && QFile::link(pipe, target));
-    else if (kind == "device link")
-        QVERIFY(MakeDeviceLink(target, "/dev/null"));
-    else if (kind == "folder")
+    else if (kind == "device link") {
+        if (ExpendableNullDevice().isEmpty())
+            QSKIP("no null device that a faulty writer may replace");
+        QVERIFY(MakeDeviceLink(target, ExpendableNullDevice()));
+    } else if (kind == "folder")
         QVERIFY(QDir().mkpath(target));
     else
         QVERIFY(QFile::link(folder + "/gone.txt", target));

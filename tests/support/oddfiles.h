@@ -25,6 +25,12 @@ bool MakeFifo(const QString& path);
 // A symbolic link to a device, by default /dev/zero: endless bytes to read.
 bool MakeDeviceLink(const QString& path, const QString& device = QStringLiteral("/dev/zero"));
 
+// A null device for tests of writers, whose fault would be to replace it with a
+// file: as root, who could replace the system's /dev/null itself, a device node
+// of the test program's own; otherwise /dev/null, which only root may replace.
+// Empty where there is none (no special files, or root may not make one).
+QString ExpendableNullDevice();
+
 // A file of size bytes that takes no room on disk: head, then a hole of zeros.
 bool MakeSparseFile(const QString& path, qint64 size, const QByteArray& head = {});
 

@@ -20,6 +20,10 @@ bool MakeDeviceLink(const QString&, const QString&) {
     return false;
 }
 
+QString ExpendableNullDevice() {
+    return QString();
+}
+
 void ReleaseFifos(const QStringList&) {}
 
 void DrainFifos(const QStringList&) {}

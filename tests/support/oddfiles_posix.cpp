@@ -2,9 +2,11 @@
 #include "support/oddfiles.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <chrono>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <thread>
 #include <unistd.h>
 
@@ -24,6 +26,20 @@ bool MakeFifo(const QString& path) {
 
 bool MakeDeviceLink(const QString& path, const QString& device) {
     return QFile::link(device, path);
+}
+
+QString ExpendableNullDevice() {
+    if (::geteuid() != 0)
+        return QStringLiteral("/dev/null");
+    static QTemporaryDir folder;
+    static const QString device = [] {
+        const QString path = folder.filePath(QStringLiteral("null"));
+        if (!folder.isValid() ||
+            ::mknod(QFile::encodeName(path).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+            return QString();
+        return path;
+    }();
+    return device;
 }
 
 void ReleaseFifos(const QStringList& fifos) {
