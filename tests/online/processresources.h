@@ -18,7 +18,8 @@ struct ProcessResources {
 
 // Waits, events flowing, up to deadlineMs until the process holds no more
 // threads and sockets than before and no more than marginKiB of memory beyond
-// it. Empty when it does; else what it still holds.
+// it (memory is not compared in a sanitizer's build). Empty when it does; else
+// what it still holds.
 QString HeldSince(const ProcessResources& before, int deadlineMs, qint64 marginKiB);
 
 } // namespace zentaro::testing
