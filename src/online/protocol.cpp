@@ -1,20 +1,18 @@
 #include "online/protocol.h"
 
 #include "i18n/catalogue.h"
+#include "online/httpmessage.h"
+#include "online/inflate.h"
 
 #include <QEventLoop>
 #include <QMessageAuthenticationCode>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include <QNetworkProxy>
 #include <QSslConfiguration>
+#include <QSslSocket>
 #include <QStringDecoder>
 #include <QTimer>
 #include <QUrl>
-#include <algorithm>
 #include <array>
-#include <cstring>
-#include <memory>
 
 namespace zentaro::online {
 
@@ -22,11 +20,6 @@ namespace {
 
 // How often a request in progress looks for a cancellation.
 constexpr int kCancellationPollMs = 50;
-
-// Fixed values for the headers the client would otherwise fill in from the
-// system: they say nothing about the user or the machine.
-constexpr char kUserAgent[] = "Zentaro";
-constexpr char kAcceptLanguage[] = "*";
 
 // The key of this product's machine identifier. Changing it changes every
 // machine's identifier.
@@ -36,17 +29,6 @@ constexpr std::array<unsigned char, 16> kMachineGuidKey{
 // Letters, digits and "*-._" stay, "~" is escaped, a space becomes "+".
 void AppendEscaped(QByteArray& out, const QString& text) {
     out += text.toUtf8().toPercentEncoding(" *", "~").replace(' ', '+');
-}
-
-// HTTP statuses that Qt reports as errors of the content or the server, as
-// opposed to failures of the transfer itself.
-bool IsStatusError(QNetworkReply::NetworkError error) {
-    return (error >= QNetworkReply::ContentAccessDenied &&
-            error <= QNetworkReply::UnknownContentError) ||
-           (error >= QNetworkReply::InternalServerError &&
-            error <= QNetworkReply::UnknownServerError) ||
-           error == QNetworkReply::ProtocolInvalidOperationError || // 400
-           error == QNetworkReply::ProxyAuthenticationRequiredError;
 }
 
 // The character set that a Content-Type header names, empty when none.
@@ -78,39 +60,27 @@ QString DecodeBody(const QByteArray& body, const QByteArray& contentType) {
     return utf8.decode(body);
 }
 
-// A request body that can be read once only. When a reply breaks off, Qt's
-// client sends the request again if it can rewind the body; a POST that was
-// perhaps taken must not go twice, so this body refuses to rewind and the
-// attempt fails instead.
-class OneShotBody : public QIODevice {
-public:
-    explicit OneShotBody(QByteArray data) : data_(std::move(data)) { open(QIODevice::ReadOnly); }
-    bool isSequential() const override { return true; }
-    bool reset() override { return false; }
-    qint64 bytesAvailable() const override {
-        return data_.size() - offset_ + QIODevice::bytesAvailable();
+// The proxy the system or the program names for url, as a browser would use
+// it: plain HTTP through an HTTP proxy goes to the proxy itself, with the whole
+// address in the request line; TLS goes through a tunnel the proxy opens.
+QNetworkProxy ProxyFor(const QUrl& url, bool https) {
+    for (QNetworkProxy proxy : QNetworkProxyFactory::proxyForQuery(QNetworkProxyQuery(url))) {
+        switch (proxy.type()) {
+        case QNetworkProxy::HttpProxy:
+            proxy.setRawHeader("User-Agent", "Zentaro");
+            return proxy;
+        case QNetworkProxy::HttpCachingProxy:
+            if (https)
+                continue;
+            return proxy;
+        case QNetworkProxy::NoProxy:
+        case QNetworkProxy::Socks5Proxy:
+            return proxy;
+        default:
+            continue;
+        }
     }
-
-protected:
-    qint64 readData(char* out, qint64 maxSize) override {
-        const qint64 count = std::min(maxSize, data_.size() - offset_);
-        std::memcpy(out, data_.constData() + offset_, static_cast<size_t>(count));
-        offset_ += count;
-        return count;
-    }
-    qint64 writeData(const char*, qint64) override { return -1; }
-
-private:
-    QByteArray data_;
-    qint64 offset_ = 0;
-};
-
-// The bytes of a reply's headers as they were received, near enough.
-qint64 HeaderBytes(const QNetworkReply& reply) {
-    qint64 bytes = 0;
-    for (const QNetworkReply::RawHeaderPair& header : reply.rawHeaderPairs())
-        bytes += header.first.size() + header.second.size() + 4; // ": " and CR LF
-    return bytes;
+    return QNetworkProxy(QNetworkProxy::NoProxy);
 }
 
 } // namespace
@@ -150,128 +120,151 @@ PostResult PostForm(const QString& address, const QStringList& fields, int timeo
         result.error = QStringLiteral("Invalid address: ") + address;
         return result;
     }
-
-    const QByteArray form = EncodeFormBody(fields);
-    QNetworkRequest request(url);
-    request.setHeader(QNetworkRequest::ContentTypeHeader,
-                      https ? QByteArrayLiteral("application/x-www-form-urlencoded; charset=UTF-8")
-                            : QByteArrayLiteral("application/x-www-form-urlencoded"));
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::ManualRedirectPolicy);
-    // HTTP/1.1 only: "Connection" is not a header HTTP/2 may carry.
-    request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-    // Counted from the start and again after each transfer of data: it bounds the
-    // connection as well as every wait for the reply. The deadline below bounds
-    // the whole attempt.
-    request.setTransferTimeout(timeoutMs);
-    // The body is sent straight from a device that cannot be rewound (see
-    // OneShotBody); without a length Qt would buffer it and so could send it again.
-    request.setHeader(QNetworkRequest::ContentLengthHeader, form.size());
-    request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
-    request.setRawHeader("User-Agent", kUserAgent);
-    request.setRawHeader("Accept-Language", kAcceptLanguage);
-    if (https) {
-        request.setRawHeader("Connection", "close");
-        if (!extraTrust.isEmpty()) {
-            QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-            tls.addCaCertificates(extraTrust);
-            request.setSslConfiguration(tls);
-        }
+    const QString canceled = QStringLiteral("Operation canceled");
+    if (cancellation && cancellation->Cancelled()) {
+        result.error = canceled;
+        return result;
     }
 
+    // Everything happens on this thread, in this loop, and ends with it: when the
+    // function returns, no thread, socket or buffer of the attempt is left.
     // First: it gives a thread not started by Qt the event dispatcher that the
-    // client's timers need.
+    // socket and the timers need.
     QEventLoop loop;
-    // One client per request, gone when it returns; nothing is kept between requests.
-    QNetworkAccessManager client;
-    client.setAutoDeleteReplies(false);
-    OneShotBody upload(form);
-    QByteArray body;
-    qint64 headerBytes = 0;
-    bool tooLarge = false;
-    // Our connections are dropped here, on this thread, before the reply goes;
-    // left to the reply's end, the client's own thread may free them later.
-    const auto release = [](QNetworkReply* r) {
-        QObject::disconnect(r, nullptr, nullptr, nullptr);
-        delete r;
-    };
-    std::unique_ptr<QNetworkReply, decltype(release)> reply(client.post(request, &upload), release);
-    // Headers and body together: the headers count once they are complete.
-    const auto limit = [&] {
-        if (headerBytes + body.size() > kMaxReplyBytes && !tooLarge) {
-            tooLarge = true;
-            reply->abort();
-        }
-    };
-    QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, reply.get(), [&] {
-        headerBytes = HeaderBytes(*reply);
-        limit();
-    });
-    QObject::connect(reply.get(), &QNetworkReply::readyRead, reply.get(), [&] {
-        body += reply->readAll();
-        limit();
-    });
-    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-
-    // Data that keeps trickling in restarts the transfer time-out; the attempt as
-    // a whole may take no longer than the time to connect plus the time to reply.
-    const int deadlineMs = 2 * timeoutMs;
-    bool overdue = false;
+    ReplyReader reader(kMaxReplyBytes);
+    QString failure;
+    bool done = false;
+    QSslSocket socket;
+    // The context of every connection below: it goes before the socket, so that
+    // nothing of ours runs while the socket is torn down.
+    QObject handlers;
+    QTimer idle;
     QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, reply.get(), [&] {
-        overdue = true;
-        reply->abort();
-    });
-    deadline.start(deadlineMs);
+    QTimer watch;
 
+    const auto end = [&](const QString& message) {
+        if (done)
+            return;
+        done = true;
+        failure = message;
+        // At once: nothing more is read, nothing is left open.
+        socket.abort();
+        loop.quit();
+    };
+    const auto settle = [&] {
+        if (reader.state() == ReplyReader::State::Complete)
+            end({});
+        else if (reader.state() == ReplyReader::State::Failed)
+            end(reader.error());
+    };
+    // Only while the attempt is on: aborting the socket may report once more.
+    const auto closed = [&] {
+        if (done)
+            return;
+        reader.Feed(socket.readAll());
+        reader.Closed();
+        settle();
+    };
+
+    const QNetworkProxy proxy = ProxyFor(url, https);
+    // Plain HTTP through an HTTP proxy is asked of the proxy itself.
+    const bool forwarded = !https && (proxy.type() == QNetworkProxy::HttpProxy ||
+                                      proxy.type() == QNetworkProxy::HttpCachingProxy);
+    socket.setProxy(forwarded ? QNetworkProxy(QNetworkProxy::NoProxy) : proxy);
+    const QByteArray request = FormatPostRequest(url, https, EncodeFormBody(fields), forwarded);
+
+    // Counted from the start and again whenever data goes either way: it bounds
+    // the connection as well as every wait for the reply.
+    idle.setSingleShot(true);
+    QObject::connect(&idle, &QTimer::timeout, &handlers,
+                     [&] { end(QStringLiteral("Nothing received within %1 ms").arg(timeoutMs)); });
+    // Data that keeps trickling in restarts the wait; the attempt as a whole may
+    // take no longer than the time to connect plus the time to reply.
+    const int deadlineMs = 2 * timeoutMs;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &handlers, [&] {
+        end(QStringLiteral("No complete reply within %1 ms").arg(deadlineMs));
+    });
     // A cancellation is looked for from this thread's own loop, so that nothing
     // crosses between threads but the flag.
-    constexpr int kCancelled = 1;
-    QTimer watch;
-    watch.setInterval(kCancellationPollMs);
-    QObject::connect(&watch, &QTimer::timeout, &loop, [&loop, cancellation] {
+    QObject::connect(&watch, &QTimer::timeout, &handlers, [&] {
         if (cancellation->Cancelled())
-            loop.exit(kCancelled);
+            end(canceled);
     });
-    bool cancelled = cancellation && cancellation->Cancelled();
-    if (!cancelled && !reply->isFinished()) {
-        if (cancellation)
-            watch.start();
-        cancelled = loop.exec() == kCancelled;
-    }
-    if (cancelled) {
-        reply->abort();
-        result.error = QStringLiteral("Operation canceled");
-        return result;
-    }
-    if (overdue) {
-        result.error = QStringLiteral("No complete reply within %1 ms").arg(deadlineMs);
-        return result;
-    }
-    if (!tooLarge && reply->isOpen())
-        body += reply->readAll();
-    headerBytes = std::max(headerBytes, HeaderBytes(*reply));
-    if (tooLarge || headerBytes + body.size() > kMaxReplyBytes) {
-        result.error = QStringLiteral("The reply is larger than %1 bytes").arg(kMaxReplyBytes);
-        return result;
-    }
 
-    const QNetworkReply::NetworkError error = reply->error();
-    const bool statusReply = https &&
-                             reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid() &&
-                             IsStatusError(error);
-    if (error == QNetworkReply::ContentReSendError) {
-        // Qt wanted to send the request again (see OneShotBody).
-        result.error = QStringLiteral("The connection broke off before the reply was complete");
+    QObject::connect(&socket, https ? &QSslSocket::encrypted : &QSslSocket::connected, &handlers,
+                     [&] {
+                         idle.start();
+                         socket.write(request);
+                     });
+    QObject::connect(&socket, &QSslSocket::bytesWritten, &handlers, [&] { idle.start(); });
+    QObject::connect(&socket, &QSslSocket::readyRead, &handlers, [&] {
+        if (done)
+            return;
+        idle.start();
+        reader.Feed(socket.readAll());
+        settle();
+    });
+    QObject::connect(&socket, &QSslSocket::disconnected, &handlers, closed);
+    QObject::connect(&socket, &QSslSocket::errorOccurred, &handlers,
+                     [&](QAbstractSocket::SocketError error) {
+                         if (error == QAbstractSocket::RemoteHostClosedError)
+                             closed();
+                         else
+                             end(socket.errorString());
+                     });
+
+    idle.start(timeoutMs);
+    deadline.start(deadlineMs);
+    if (cancellation)
+        watch.start(kCancellationPollMs);
+    const QString host = forwarded ? proxy.hostName() : url.host();
+    const quint16 port =
+        forwarded ? proxy.port() : static_cast<quint16>(url.port(https ? 443 : 80));
+    if (https) {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        if (!extraTrust.isEmpty())
+            tls.addCaCertificates(extraTrust);
+        socket.setSslConfiguration(tls);
+        socket.connectToHostEncrypted(host, port);
+    } else {
+        socket.connectToHost(host, port);
+    }
+    if (!done)
+        loop.exec();
+
+    if (!failure.isEmpty()) {
+        result.error = failure;
         return result;
     }
-    if (error != QNetworkReply::NoError && !statusReply) {
-        result.error = reply->errorString();
+    const QString tooLarge =
+        QStringLiteral("The reply is larger than %1 bytes").arg(kMaxReplyBytes);
+    // The unpacked body counts with the headers, as the body as sent did.
+    const Unpacked content =
+        UnpackBody(reader.body(), reader.contentEncoding(), kMaxReplyBytes - reader.headBytes());
+    switch (content.status) {
+    case Unpacked::Status::Ok:
+        break;
+    case Unpacked::Status::TooLarge:
+        result.error = tooLarge;
+        return result;
+    case Unpacked::Status::Damaged:
+        result.error = QStringLiteral("The reply's compressed body is damaged");
+        return result;
+    case Unpacked::Status::Unknown:
+        result.error = QStringLiteral("The reply's encoding is not supported: ") +
+                       QString::fromLatin1(reader.contentEncoding());
+        return result;
+    }
+    // Over TLS an error status still brings the reply; over plain HTTP it fails.
+    if (!https && reader.status() >= 400) {
+        result.error = QStringLiteral("Error transferring %1 - server replied status %2")
+                           .arg(url.toDisplayString())
+                           .arg(reader.status());
         return result;
     }
     result.ok = true;
-    result.reply = DecodeBody(body, reply->rawHeader("Content-Type"));
+    result.reply = DecodeBody(content.data, reader.contentType());
     return result;
 }
 

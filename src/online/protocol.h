@@ -21,8 +21,9 @@ inline constexpr char kFeedbackPath[] = "/php/feedback.php";
 inline constexpr int kCheckTimeoutMs = 10000;
 inline constexpr int kFeedbackTimeoutMs = 3000;
 
-// A reply is a few lines of text. A larger one, headers counted, is refused, so
-// that a broken or hostile server cannot fill the memory.
+// A reply is a few lines of text. A larger one, headers counted, is refused as
+// soon as it passes the size, so that a broken or hostile server cannot fill
+// the memory.
 inline constexpr qint64 kMaxReplyBytes = qint64{1024} * 1024;
 
 // How requests reach the maker's server.
@@ -59,15 +60,18 @@ struct PostResult {
     QString error; // the client's message, when not
 };
 
-// One POST of fields to address with its own client. "https://" (any letter case)
-// goes through TLS; an error status is then still a reply. Anything else goes as
-// plain HTTP, where an error status fails. timeoutMs bounds the connection and
-// each wait for reply data, twice timeoutMs the whole attempt. The request goes
-// once: a reply that breaks off fails the attempt, it is never sent again.
-// Headers and body of the reply together may not exceed kMaxReplyBytes. Besides
-// Host, Content-Type and Content-Length it carries only fixed headers
+// One POST of fields to address with its own client, on the calling thread:
+// when it returns, nothing of the attempt is left open or running. "https://"
+// (any letter case) goes through TLS; an error status is then still a reply.
+// Anything else goes as plain HTTP, where an error status fails. timeoutMs
+// bounds the connection and each wait for reply data, twice timeoutMs the whole
+// attempt. The request goes once: a reply that breaks off fails the attempt, it
+// is never sent again. Every byte of the reply counts against kMaxReplyBytes as
+// it arrives (status line, headers, body), and so does the body once unpacked.
+// Besides Host, Content-Type and Content-Length it carries only fixed headers
 // (User-Agent, Accept-Language, Accept-Encoding, Connection), nothing from the
-// user's system. Redirects are not followed. Never throws.
+// user's system. Redirects are not followed; the system's proxy is used.
+// Never throws.
 PostResult PostForm(const QString& address, const QStringList& fields, int timeoutMs,
                     const QList<QSslCertificate>& extraTrust = {},
                     const Cancellation* cancellation = nullptr);

@@ -5,6 +5,8 @@
 #include "appfonts.h"
 #include "online/feedback.h"
 #include "online/newversion.h"
+#include "online/protocol.h"
+#include "processresources.h"
 #include "support/appfixture.h"
 #include "support/fakeonline.h"
 #include "support/find.h"
@@ -100,6 +102,8 @@ private slots:
     void settingsThatCannotBeUsed_data();
     void settingsThatCannotBeUsed();
     void closingWhileTheCheckWaits();
+    void endlessHeadersLeaveNothing_data();
+    void endlessHeadersLeaveNothing();
     void feedbackFromTheMenu();
 };
 
@@ -270,6 +274,45 @@ void TestOnlineAppForm::closingWhileTheCheckWaits() {
     form.reset(); // neither waits out the time-out nor crashes
     QTest::qWait(50);
     QCOMPARE(f.server.requests.size(), 1);
+}
+
+void TestOnlineAppForm::endlessHeadersLeaveNothing_data() {
+    QTest::addColumn<int>("fault");
+    QTest::newRow("as fast as they go") << int(TestServer::Answer::Fault::FloodHeaders);
+    QTest::newRow("one by one") << int(TestServer::Answer::Fault::EndlessHeaders);
+}
+
+// Reply headers that never end: the check is over after its attempts'
+// deadlines, and the program holds no more threads, sockets or memory than
+// before it.
+void TestOnlineAppForm::endlessHeadersLeaveNothing() {
+    QFETCH(int, fault);
+    if (const char* why = TestServer::tlsMissing())
+        QSKIP(why); // both attempts must be held
+    Fixture f;
+    f.timeoutMs = 1000;
+    TAppForm form(f.environment());
+    form.show();
+    // What the first request sets up for good (the TLS library, the system's
+    // certificates) is there before the count.
+    for (const QString scheme : {"https", "http"})
+        QVERIFY(online::PostForm(scheme + "://" + f.server.host() + "/p", {"a=1"}, 5000,
+                                 QSslCertificate::fromData(TestServer::trustedCertificatePem()))
+                    .ok);
+    QTest::qWait(100);
+    const std::optional<testing::ProcessResources> before = testing::ProcessResources::Now();
+    if (!before)
+        QSKIP("no /proc/self to count threads, sockets and memory in");
+    f.server.requests.clear();
+    f.server.respond = [fault](const TestServer::Request&) {
+        return TestServer::Answer::Failing(TestServer::Answer::Fault(fault));
+    };
+    QVERIFY(TickUntilChecked(form));
+    QCOMPARE(f.server.requests.size(), 2);
+    QVERIFY(form.findChildren<online::TNewVer*>().isEmpty());
+    // The stream would take hundreds of megabytes; a few may stay with the allocator.
+    const QString held = testing::HeldSince(*before, 30000, 8 * 1024);
+    QVERIFY2(held.isEmpty(), qPrintable(held));
 }
 
 void TestOnlineAppForm::feedbackFromTheMenu() {

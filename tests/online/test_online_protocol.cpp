@@ -2,11 +2,14 @@
 // server on both schemes, the reply's lines and tags, the facts a check sends,
 // and the feedback's rules.
 #include "online/feedbacktext.h"
+#include "online/httpmessage.h"
+#include "online/inflate.h"
 #include "online/protocol.h"
 #include "support/fakeonline.h"
 #include "testserver.h"
 
 #include <QLocale>
+#include <QNetworkProxy>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSslCertificate>
@@ -42,6 +45,8 @@ QList<QSslCertificate> Trust() {
 
 Q_DECLARE_METATYPE(TestServer::Answer)
 Q_DECLARE_METATYPE(TestServer::Answer::Fault)
+Q_DECLARE_METATYPE(ReplyReader::State)
+Q_DECLARE_METATYPE(Unpacked::Status)
 
 class TestOnlineProtocol : public QObject {
     Q_OBJECT
@@ -53,6 +58,11 @@ private slots:
     void requestsAsTheServerSeesThem();
     void replies_data();
     void replies();
+    void readingReplies_data();
+    void readingReplies();
+    void unpacking_data();
+    void unpacking();
+    void plainHttpThroughAProxy();
     void untrustedCertificateFails();
     void httpsRefusedFallsBackToHttp();
     void httpsErrorStatusIsTheReply();
@@ -258,6 +268,162 @@ void TestOnlineProtocol::replies() {
     QCOMPARE(server.requests[0].tls, scheme == "https");
 }
 
+void TestOnlineProtocol::readingReplies_data() {
+    using State = ReplyReader::State;
+    QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<bool>("closed"); // the server closes the connection after it
+    QTest::addColumn<qint64>("limit");
+    QTest::addColumn<State>("state");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("tooLarge");
+    const qint64 cap = kMaxReplyBytes;
+    const QByteArray ok = "HTTP/1.1 200 OK\r\n";
+    QTest::newRow("length, more after it") << ok + "Content-Length: 2\r\n\r\nOKmore" << false << cap
+                                           << State::Complete << 200 << QByteArray("OK") << false;
+    QTest::newRow("chunked, extension and trailer")
+        << ok + "Transfer-Encoding: chunked\r\n\r\n2;x=y\r\nOK\r\nA\r\n0123456789\r\n0\r\n"
+                "X-T: 1\r\n\r\n"
+        << false << cap << State::Complete << 200 << QByteArray("OK0123456789") << false;
+    QTest::newRow("until closed") << QByteArray("HTTP/1.0 200 OK\r\n\r\nbody") << true << cap
+                                  << State::Complete << 200 << QByteArray("body") << false;
+    QTest::newRow("until closed, still open")
+        << QByteArray("HTTP/1.0 200 OK\r\n\r\nbody") << false << cap << State::Reading << 200
+        << QByteArray("body") << false;
+    QTest::newRow("LF line ends") << QByteArray("HTTP/1.1 200 OK\nContent-Length: 2\n\nOK") << false
+                                  << cap << State::Complete << 200 << QByteArray("OK") << false;
+    QTest::newRow("interim reply first")
+        << QByteArray("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 404 Not Found\r\nContent-Length: "
+                      "1\r\n\r\nx")
+        << false << cap << State::Complete << 404 << QByteArray("x") << false;
+    QTest::newRow("no content") << QByteArray("HTTP/1.1 204 No Content\r\n\r\n") << false << cap
+                                << State::Complete << 204 << QByteArray() << false;
+    QTest::newRow("not HTTP") << QByteArray("NONSENSE\r\n\r\n") << true << cap << State::Failed << 0
+                              << QByteArray() << false;
+    QTest::newRow("cut in the headers")
+        << ok + "Content-Ty" << true << cap << State::Failed << 200 << QByteArray() << false;
+    QTest::newRow("body cut short") << ok + "Content-Length: 5\r\n\r\nabc" << true << cap
+                                    << State::Failed << 200 << QByteArray("abc") << false;
+    QTest::newRow("closed without a byte")
+        << QByteArray() << true << cap << State::Failed << 0 << QByteArray() << false;
+    QTest::newRow("negative length")
+        << ok + "Content-Length: -1\r\n\r\n"
+        << false << cap << State::Failed << 200 << QByteArray() << false;
+    QTest::newRow("two lengths") << ok + "Content-Length: 1\r\nContent-Length: 2\r\n\r\nOK" << false
+                                 << cap << State::Failed << 200 << QByteArray() << false;
+    QTest::newRow("chunk longer than its size")
+        << ok + "Transfer-Encoding: chunked\r\n\r\n2\r\nOKK\r\n0\r\n\r\n"
+        << false << cap << State::Failed << 200 << QByteArray("OK") << false;
+    QTest::newRow("transfer encoding other than chunked")
+        << ok + "Transfer-Encoding: gzip\r\n\r\n"
+        << false << cap << State::Failed << 200 << QByteArray() << false;
+    // The cap counts everything as it comes: unfinished headers, chunk framing,
+    // and a length announced beyond it fails before the body.
+    QTest::newRow("headers that never end")
+        << ok + QByteArray("X-Filler: ").repeated(30) << false << qint64(200) << State::Failed
+        << 200 << QByteArray() << true;
+    QTest::newRow("one endless header line")
+        << ok + "X-Filler: " + QByteArray(300, 'x') << false << qint64(200) << State::Failed << 200
+        << QByteArray() << true;
+    QTest::newRow("chunk framing counts")
+        << ok + "Transfer-Encoding: chunked\r\n\r\n" + QByteArray("1\r\nx\r\n").repeated(30)
+        << false << qint64(200) << State::Failed << 200 << QByteArray(25, 'x') << true;
+    QTest::newRow("length beyond the cap")
+        << ok + "Content-Length: 1000\r\n\r\n"
+        << false << qint64(200) << State::Failed << 200 << QByteArray() << true;
+    QTest::newRow("exactly the cap") << ok + "Content-Length: 3\r\n\r\nabc" << false << qint64(43)
+                                     << State::Complete << 200 << QByteArray("abc") << false;
+}
+
+// Whatever pieces the reply comes in: all at once, or one byte at a time.
+void TestOnlineProtocol::readingReplies() {
+    QFETCH(QByteArray, received);
+    QFETCH(bool, closed);
+    QFETCH(qint64, limit);
+    QFETCH(ReplyReader::State, state);
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(bool, tooLarge);
+    for (const qsizetype piece : {received.size(), qsizetype{1}}) {
+        ReplyReader reader(limit);
+        for (qsizetype at = 0; at < received.size(); at += piece)
+            reader.Feed(QByteArrayView(received).sliced(at, std::min(piece, received.size() - at)));
+        if (closed)
+            reader.Closed();
+        QCOMPARE(reader.state(), state);
+        QCOMPARE(reader.status(), status);
+        if (state == ReplyReader::State::Failed)
+            QVERIFY(!reader.error().isEmpty());
+        QCOMPARE(reader.tooLarge(), tooLarge);
+        QCOMPARE(reader.body().left(body.size()), body);
+        if (state == ReplyReader::State::Complete)
+            QCOMPARE(reader.body(), body);
+    }
+}
+
+void TestOnlineProtocol::unpacking_data() {
+    using Status = Unpacked::Status;
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QByteArray>("encoding");
+    QTest::addColumn<Status>("status");
+    QTest::addColumn<QByteArray>("data");
+    using zentaro::testing::Gzip;
+    QByteArray text;
+    for (int i = 0; i < 400; ++i)
+        text += QByteArray::number(i * 7919 % 1000) + (i % 3 ? " version " : " url\r\n");
+    QTest::newRow("none") << text << QByteArray() << Status::Ok << text;
+    QTest::newRow("identity") << text << QByteArray("Identity") << Status::Ok << text;
+    QTest::newRow("gzip") << Gzip(text) << QByteArray("gzip") << Status::Ok << text;
+    QByteArray named = Gzip(text);
+    named[3] = 8; // a file name follows the header
+    named.insert(10, QByteArray("reply.txt\0", 10));
+    QTest::newRow("gzip with a file name") << named << QByteArray("x-gzip") << Status::Ok << text;
+    QTest::newRow("deflate in zlib's wrapper")
+        << qCompress(text).mid(4) << QByteArray("deflate") << Status::Ok << text;
+    QTest::newRow("bare deflate") << qCompress(text).mid(6).chopped(4) << QByteArray("deflate")
+                                  << Status::Ok << text;
+    QTest::newRow("stored, not compressed")
+        << qCompress(text, 0).mid(4) << QByteArray("deflate") << Status::Ok << text;
+    QByteArray damaged = Gzip(text);
+    damaged[damaged.size() - 8] = static_cast<char>(damaged[damaged.size() - 8] ^ 1);
+    QTest::newRow("wrong checksum")
+        << damaged << QByteArray("gzip") << Status::Damaged << QByteArray();
+    QTest::newRow("cut short") << Gzip(text).chopped(5) << QByteArray("gzip") << Status::Damaged
+                               << QByteArray();
+    QTest::newRow("not gzip") << text << QByteArray("gzip") << Status::Damaged << QByteArray();
+    QTest::newRow("unpacks past the limit")
+        << Gzip(QByteArray(100000, 'a')) << QByteArray("gzip") << Status::TooLarge << QByteArray();
+    QTest::newRow("an encoding not offered")
+        << text << QByteArray("br") << Status::Unknown << QByteArray();
+}
+
+void TestOnlineProtocol::unpacking() {
+    QFETCH(QByteArray, body);
+    QFETCH(QByteArray, encoding);
+    QFETCH(Unpacked::Status, status);
+    QFETCH(QByteArray, data);
+    const Unpacked unpacked = UnpackBody(body, encoding, 20000);
+    QCOMPARE(unpacked.status, status);
+    QCOMPARE(unpacked.data, data);
+}
+
+// As a browser does it: the proxy the system names gets the whole address.
+void TestOnlineProtocol::plainHttpThroughAProxy() {
+    TestServer proxy;
+    QVERIFY(proxy.start());
+    QNetworkProxy::setApplicationProxy(
+        QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", proxy.serverPort()));
+    const auto direct = qScopeGuard([] { QNetworkProxy::setApplicationProxy({}); });
+    const PostResult result =
+        PostForm("http://zentaro.invalid:81/php/check2.php", {"cmd=check"}, kTestTimeoutMs);
+    QVERIFY2(result.ok, qPrintable(result.error));
+    QCOMPARE(result.reply, QStringLiteral("OK"));
+    QCOMPARE(proxy.requests.size(), 1);
+    QCOMPARE(proxy.requests[0].path, QByteArray("http://zentaro.invalid:81/php/check2.php"));
+    QCOMPARE(proxy.requests[0].headers.value("host"), QByteArray("zentaro.invalid:81"));
+    QCOMPARE(proxy.requests[0].body, QByteArray("cmd=check"));
+}
+
 void TestOnlineProtocol::untrustedCertificateFails() {
     // Where no handshake completes, both failures would come for that reason alone.
     if (const char* why = TestServer::tlsMissing())
@@ -393,14 +559,17 @@ void TestOnlineProtocol::brokenReplyIsNotSentAgain() {
 
 void TestOnlineProtocol::deadlineEndsAnEndlessReply_data() {
     QTest::addColumn<Fault>("fault");
-    QTest::newRow("endless headers") << Fault::EndlessHeaders;
-    QTest::newRow("one byte at a time") << Fault::Trickle;
+    QTest::addColumn<bool>("capped"); // ended by the size cap before the deadline
+    QTest::newRow("endless headers") << Fault::EndlessHeaders << false;
+    QTest::newRow("headers as fast as they go") << Fault::FloodHeaders << true;
+    QTest::newRow("one byte at a time") << Fault::Trickle << false;
 }
 
 // Data that keeps coming restarts the wait for the next piece, but not the
 // attempt's deadline: connection time-out plus response time-out.
 void TestOnlineProtocol::deadlineEndsAnEndlessReply() {
     QFETCH(Fault, fault);
+    QFETCH(bool, capped);
     if (const char* why = TestServer::tlsMissing())
         QSKIP(why); // both attempts must be held
     TestServer server;
@@ -426,6 +595,10 @@ void TestOnlineProtocol::deadlineEndsAnEndlessReply() {
     QVERIFY(!cancellation.Cancelled());
     QVERIFY(result && !result->reply);
     QVERIFY(result->httpsFailure && result->httpFailure);
+    // Headers count towards the cap as they come, not once they are complete.
+    const QString larger = QStringLiteral("larger than %1 bytes").arg(kMaxReplyBytes);
+    QCOMPARE(result->httpsFailure->contains(larger), capped);
+    QCOMPARE(result->httpFailure->contains(larger), capped);
     QCOMPARE(server.requests.size(), 2);
 }
 

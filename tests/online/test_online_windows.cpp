@@ -5,6 +5,7 @@
 #include "online/choicepanel.h"
 #include "online/feedback.h"
 #include "online/newversion.h"
+#include "processresources.h"
 #include "support/find.h"
 #include "support/modaldriver.h"
 #include "support/recordingopener.h"
@@ -149,6 +150,8 @@ private slots:
     void feedbackBrokenReplyPostedOncePerAttempt_data();
     void feedbackBrokenReplyPostedOncePerAttempt();
     void feedbackTricklingServerEndsInTime();
+    void feedbackEndlessHeadersLeaveNothing_data();
+    void feedbackEndlessHeadersLeaveNothing();
     void feedbackEsc_data();
     void feedbackEsc();
 };
@@ -639,6 +642,46 @@ void TestOnlineWindows::feedbackTricklingServerEndsInTime() {
     QCOMPARE(answered.title, QStringLiteral("Failure"));
     QCOMPARE(f.server.requests.size(), 2);
     QVERIFY(!f.form->sending());
+}
+
+void TestOnlineWindows::feedbackEndlessHeadersLeaveNothing_data() {
+    QTest::addColumn<int>("fault");
+    QTest::newRow("as fast as they go") << int(TestServer::Answer::Fault::FloodHeaders);
+    QTest::newRow("one by one") << int(TestServer::Answer::Fault::EndlessHeaders);
+}
+
+// A server whose reply headers never end holds each Send no longer than its
+// attempts' deadlines, and what the attempts took goes with them: no thread,
+// socket or memory stays behind.
+void TestOnlineWindows::feedbackEndlessHeadersLeaveNothing() {
+    QFETCH(int, fault);
+    if (const char* why = TestServer::tlsMissing())
+        QSKIP(why); // both attempts must be held
+    Feedback f(500);
+    f.form->show();
+    f.memo()->setPlainText("Endless");
+    // What the first Send sets up for good (the TLS library, the system's
+    // certificates, the message box's helpers) is there before the count.
+    f.server.respond = [](const TestServer::Request&) {
+        return TestServer::Answer::Failing(TestServer::Answer::Fault::Drop);
+    };
+    QVERIFY(f.SendAndAcknowledge().ok);
+    const std::optional<testing::ProcessResources> before = testing::ProcessResources::Now();
+    if (!before)
+        QSKIP("no /proc/self to count threads, sockets and memory in");
+    f.server.requests.clear();
+    f.server.respond = [fault](const TestServer::Request&) {
+        return TestServer::Answer::Failing(TestServer::Answer::Fault(fault));
+    };
+    for (int send = 1; send <= 2; ++send) {
+        const Feedback::Answered answered = f.SendAndAcknowledge();
+        QVERIFY2(answered.ok, qPrintable(answered.failure));
+        QCOMPARE(answered.title, QStringLiteral("Failure"));
+        QCOMPARE(f.server.requests.size(), 2 * send);
+    }
+    // The stream would take hundreds of megabytes; a few may stay with the allocator.
+    const QString held = testing::HeldSince(*before, 30000, 8 * 1024);
+    QVERIFY2(held.isEmpty(), qPrintable(held));
 }
 
 void TestOnlineWindows::feedbackEsc_data() {

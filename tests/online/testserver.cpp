@@ -139,6 +139,21 @@ private:
                                     "\r\n";
             });
             return true;
+        case Fault::FloodHeaders: {
+            QByteArray lines;
+            for (int n = 0; n < 256; ++n)
+                lines += "X-Flood: " + QByteArray(54, 'x') + "\r\n";
+            // Topped up whenever what was written has gone out, until the client
+            // goes; queued, as a TLS socket may report the bytes inside write().
+            const auto more = [this, lines] {
+                if (socket_->isOpen() && socket_->bytesToWrite() < 2 * lines.size())
+                    socket_->write(lines);
+            };
+            connect(socket_, &QSslSocket::bytesWritten, this, more, Qt::QueuedConnection);
+            socket_->write("HTTP/1.1 200 OK\r\n");
+            more();
+            return true;
+        }
         }
         return false;
     }
@@ -150,6 +165,10 @@ private:
         auto* timer = new QTimer(this);
         timer->setInterval(50);
         connect(timer, &QTimer::timeout, this, [this, timer, piece, n = 1]() mutable {
+            if (!socket_->isOpen()) { // the client has gone
+                timer->stop();
+                return;
+            }
             const QByteArray next = piece(n++);
             if (next.isEmpty()) {
                 timer->stop();

@@ -46,6 +46,7 @@ public:
             Garbage,        // a line that is no status line, then the connection closes
             Drop,           // the connection closes without a byte, as after a reset
             EndlessHeaders, // the status line, then header lines for ever, one each 50 ms
+            FloodHeaders,   // the status line, then header lines for ever, as fast as they go
             Trickle,        // the head at once, then the body one byte each 50 ms
         };
         Fault fault = Fault::None;
