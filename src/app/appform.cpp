@@ -725,9 +725,18 @@ void TAppForm::TimerCheckerTimer() {
 }
 
 void TAppForm::UpdateNotifications1Click() {
+    using i18n::TranslateText;
     const bool on = !ui->UpdateNotifications1->isChecked();
+    QString why;
+    if (!updateCheck_->SetNotifications(on, &why) && !why.isEmpty()) {
+        // The switch keeps showing what the next start will do.
+        i18n::TranslatedMessageDlg(
+            QStringLiteral("The choice cannot be kept for the next start.\n\n") + why,
+            i18n::MsgDlgType::Error, i18n::MsgDlgBtn::OK, {TranslateText(QStringLiteral("OK"))},
+            TranslateText(QStringLiteral("Failure")));
+        return;
+    }
     ui->UpdateNotifications1->setChecked(on);
-    updateCheck_->SetNotifications(on);
 }
 
 void TAppForm::SendFeedback1Click() {

@@ -56,10 +56,15 @@ std::optional<UpdateNotice> UpdateCheck::TakeNotice() {
     return UpdateNotice{state_->LatestVersion, state_->DownloadURL};
 }
 
-bool UpdateCheck::SetNotifications(bool on) {
+bool UpdateCheck::SetNotifications(bool on, QString* why) {
     if (!Finished() || !state_->Store)
         return false;
-    return state_->Store->WriteInteger(QStringLiteral("ShowUpdate"), on ? 1 : 0);
+    if (state_->Store->WriteInteger(QStringLiteral("ShowUpdate"), on ? 1 : 0))
+        return true;
+    if (why)
+        *why = state_->Store->reason().isEmpty() ? QStringLiteral("The settings cannot be written.")
+                                                 : state_->Store->reason();
+    return false;
 }
 
 } // namespace zentaro::online

@@ -61,8 +61,9 @@ public:
     std::optional<UpdateNotice> TakeNotice();
     // Keeps the switch for the next start. False when nothing could be kept:
     // before the check has finished, or when it asked nothing or its store
-    // could not be opened.
-    bool SetNotifications(bool on);
+    // could not be opened; then why, when given, says so if the user should
+    // know (settings that are there but refuse the write), else stays empty.
+    bool SetNotifications(bool on, QString* why = nullptr);
 
 private:
     OnlineEnvironment environment_;

@@ -101,6 +101,7 @@ private slots:
     void checkOffAsksNothing();
     void settingsThatCannotBeUsed_data();
     void settingsThatCannotBeUsed();
+    void switchThatCannotBeKept();
     void closingWhileTheCheckWaits();
     void endlessHeadersLeaveNothing_data();
     void endlessHeadersLeaveNothing();
@@ -260,6 +261,44 @@ void TestOnlineAppForm::settingsThatCannotBeUsed() {
         QVERIFY(QFileInfo(fifos.isEmpty() ? file + ".lock" : fifos.back()).exists());
         QVERIFY(!QFileInfo(fifos.isEmpty() ? file + ".lock" : fifos.back()).isFile());
     }
+}
+
+// Settings that are there but refuse every write: turning the notifications off
+// would be forgotten at the next start, so the switch stays as it was and the
+// user is told why.
+void TestOnlineAppForm::switchThatCannotBeKept() {
+    Fixture f;
+    const testing::UserSettingsHere here(f);
+    if (!here.available())
+        QSKIP("the settings live in the registry here");
+    const QString file = f.settingsFile();
+    QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+    const QByteArray settings("# mine\n[Settings]\nShowUpdate=1\n");
+    {
+        QFile raw(file);
+        QVERIFY(raw.open(QIODevice::WriteOnly) && raw.write(settings) == settings.size());
+    }
+    TAppForm form(f.environment());
+    QAction* item = testing::Find<QAction>(form, "UpdateNotifications1");
+    QVERIFY(TickUntilChecked(form));
+    QVERIFY(item->isChecked() && item->isEnabled());
+
+    QString message;
+    ModalDriver<QMessageBox> box([&](QMessageBox* b) {
+        message = b->text();
+        b->accept();
+    });
+    item->trigger();
+    QVERIFY2(box.ok(), box.failure());
+    QVERIFY2(
+        message.startsWith(QStringLiteral("The choice cannot be kept for the next start.\n\n")),
+        qPrintable(message));
+    QVERIFY2(message.contains(QStringLiteral("holds lines that are not settings")),
+             qPrintable(message));
+    QVERIFY(item->isChecked());
+    QFile raw(file);
+    QVERIFY(raw.open(QIODevice::ReadOnly));
+    QCOMPARE(raw.readAll(), settings);
 }
 
 void TestOnlineAppForm::closingWhileTheCheckWaits() {
