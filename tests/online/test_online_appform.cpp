@@ -88,6 +88,14 @@ bool TickUntilChecked(TAppForm& form) {
     return item->isEnabled();
 }
 
+// The user's settings file as another program may have left it, its folder
+// made first.
+bool WriteSettingsFile(const QString& file, const QByteArray& contents) {
+    QFile raw(file);
+    return QDir().mkpath(QFileInfo(file).path()) && raw.open(QIODevice::WriteOnly) &&
+           raw.write(contents) == contents.size();
+}
+
 } // namespace
 
 class TestOnlineAppForm : public QObject {
@@ -232,8 +240,7 @@ void TestOnlineAppForm::settingsThatCannotBeUsed() {
     QVERIFY(QDir().mkpath(QFileInfo(file).path()));
     QStringList fifos;
     if (kind == "file") {
-        QFile raw(file);
-        QVERIFY(raw.open(QIODevice::WriteOnly) && raw.write(settings) == settings.size());
+        QVERIFY(WriteSettingsFile(file, settings));
     } else if (kind == "fifo" || kind == "fifo lock") {
         fifos << (kind == "fifo" ? file : file + ".lock");
         QVERIFY(testing::MakeFifo(fifos.back()));
@@ -272,12 +279,8 @@ void TestOnlineAppForm::switchThatCannotBeKept() {
     if (!here.available())
         QSKIP("the settings live in the registry here");
     const QString file = f.settingsFile();
-    QVERIFY(QDir().mkpath(QFileInfo(file).path()));
     const QByteArray settings("# mine\n[Settings]\nShowUpdate=1\n");
-    {
-        QFile raw(file);
-        QVERIFY(raw.open(QIODevice::WriteOnly) && raw.write(settings) == settings.size());
-    }
+    QVERIFY(WriteSettingsFile(file, settings));
     TAppForm form(f.environment());
     QAction* item = testing::Find<QAction>(form, "UpdateNotifications1");
     QVERIFY(TickUntilChecked(form));
