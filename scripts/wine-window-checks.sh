@@ -28,8 +28,8 @@ installed_files() {
 expected_files="$(printf '%s\n' Qt6Core.dll Qt6Gui.dll Qt6Network.dll Qt6Widgets.dll \
   libgcc_s_seh-1.dll libstdc++-6.dll libwinpthread-1.dll license.txt \
   platforms/qwindows.dll styles/qwindowsvistastyle.dll tls/qschannelbackend.dll \
-  zentaro-cli.exe zentaro.exe | LC_ALL=C sort)"
-expect "the installed folder: the programs, four Qt libraries, three plugins, the MinGW runtime" \
+  cli.md zentaro-cli.schema.json zentaro-cli.exe zentaro.exe | LC_ALL=C sort)"
+expect "the installed folder: the programs, four Qt libraries, three plugins, the MinGW runtime, the guide to zentaro-cli" \
   test "$(installed_files)" = "$expected_files"
 expect "the installed folder: the language files" \
   diff -q <(cd "$root/languages" && ls | grep -v CMakeLists.txt) <(ls "$program/Languages")
@@ -248,14 +248,22 @@ if [ -z "$about_window" ]; then
 else
   sleep 1
   shot about
-  # Inside the frames of OK (97,268) and Info (225,268), each 122 x 33.
-  ok_caption="$(caption_pixels "$about_window" 116x27+100+271)"
-  info_caption="$(caption_pixels "$about_window" 116x27+228+271)"
+  # Wine draws a caption and a border around the box (446 x 374): where its
+  # client area lies in the window, from the window's size.
+  about_size="$(xdotool getwindowgeometry "$about_window" 2>/dev/null |
+    sed -n 's/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p')"
+  read -r about_w about_h <<<"${about_size:-446 374}"
+  bx=$(((about_w - 446) / 2))
+  by=$((about_h - 374 - bx))
+  # Inside the frames of OK (97,268) and Info (225,268) in the client area,
+  # each 122 x 33.
+  ok_caption="$(caption_pixels "$about_window" "116x27+$((100 + bx))+$((271 + by))")"
+  info_caption="$(caption_pixels "$about_window" "116x27+$((228 + bx))+$((271 + by))")"
   expect "the About window's OK shows its caption ($ok_caption caption pixels of 3132)" \
     test "${ok_caption:-0}" -ge 20
   expect "the About window's Info shows its caption and arrow ($info_caption caption pixels of 3132)" \
     test "${info_caption:-0}" -ge 20
-  click "$about_window" 150 284   # OK
+  click "$about_window" $((150 + bx)) $((284 + by)) # OK
   deadline=$((SECONDS + 30))
   while [ -n "$(windows_titled "About Zentaro")" ] && [ "$SECONDS" -lt "$deadline" ]; do
     sleep 0.5
